@@ -1,0 +1,24 @@
+#!/bin/sh
+# setup.sh: installs the Debian packages the project needs that are not installed yet.
+#   scripts/setup.sh          what building, playing and testing on the desktop need
+#   scripts/setup.sh arm      that, plus the ARM cross toolchain, qemu and GoogleTest's sources
+set -e
+
+packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpng-dev
+  libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev xvfb xdotool"
+if [ "$1" = arm ]; then
+  packages="$packages gcc-arm-linux-gnueabi g++-arm-linux-gnueabi qemu-user googletest"
+fi
+
+missing=""
+for package in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
+    missing="$missing $package"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "setup: installing$missing"
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing

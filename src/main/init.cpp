@@ -1,0 +1,8 @@
+// init.cpp: the start-up sequence, in the order the later builders depend on.
+#include "demo.h"
+
+#include "effects/tables.h"
+
+void initDemo() {
+    calc_sine();  // every map and scene reads these, so they come first
+}
