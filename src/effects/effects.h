@@ -1,3 +1,46 @@
-// effects.h: the scenes of the show and their initialisers. A scene is called as effect(frame, t).
+// effects.h: the scenes of the show and their initialisers. A scene is called as effect(frame, t),
+// draws into the frame and keeps no state between calls.
 #pragma once
 #include <cstdint>
+
+// Clock scene: two dials jumping on the music's marks over a background.
+void effect10_init();
+void effect10(uint32_t* frame, int32_t t);
+
+// Cube and stripes scene.
+void effect5_init();
+void effect5(uint32_t* frame, int32_t t);
+void effect11_init();
+void effect11(uint32_t* frame, int32_t t);
+
+// Plasma-warp scenes.
+void effect2_init();  // builds xmap and ymap
+void effect2(uint32_t* frame, int32_t t);
+void effect9_init();
+void effect9(uint32_t* frame, int32_t t);
+void effect12(uint32_t* frame, int32_t t);
+void PutChick(uint32_t* frame);
+
+// Voxel landscape.
+void effect4_init();  // builds voxelmap
+void effect4(uint32_t* frame, int32_t t);
+
+// Radial-blur scene.
+void effect7_init();
+void effect7(uint32_t* frame, int32_t t);
+void RadialBlur(uint32_t* frame, int cx, int cy, int s);
+
+// Picture scenes and credits.
+void effect1_init();
+void effect1(uint32_t* frame, int32_t t);
+void effect3_init();
+void effect3(uint32_t* frame, int32_t t);
+void effect6_init();
+void effect6(uint32_t* frame, int32_t u);
+void effect8_init();
+void effect8(uint32_t* frame, int32_t t);
+void quenor(uint32_t* frame, int32_t t);
+void velmit(uint32_t* frame, int32_t t);
+void orsadun(uint32_t* frame, int32_t t);
+void fembrik(uint32_t* frame, int32_t t);
+void tessik(uint32_t* frame, int32_t t);

@@ -9,3 +9,11 @@ extern int16_t cose[kTurn];  // cos * 256, truncated toward zero: -255..256 (256
 
 // Fills sine and cose. Must run before any reader, the map builders included.
 void calc_sine();
+
+constexpr int kMapSize = 512;        // xmap and ymap: 512 x 512, element (i, j) at i * 512 + j
+constexpr int kVoxelRows = 64;       // voxelmap: 64 x 2048, element (i, j) at i * 2048 + j
+constexpr int kVoxelColumns = 2048;
+
+extern uint8_t xmap[kMapSize * kMapSize];
+extern uint8_t ymap[kMapSize * kMapSize];
+extern uint8_t voxelmap[kVoxelRows * kVoxelColumns];
