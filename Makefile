@@ -30,3 +30,10 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE)
+
+# The ARM soft-float cross build under qemu: the core's tests, frames identical to the desktop's
+# and the show program. Needs the desktop build for the picture converter and reference frames.
+ARM ?= build-arm
+.PHONY: test-arm
+test-arm: build
+	scripts/test-arm.sh $(BUILD) $(ARM)
