@@ -1,5 +1,6 @@
 // clocks.cpp: the clock scene: the striped background with its rings and the two grey dials.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "art.h"
@@ -65,8 +66,33 @@ Picture paintKlockz() {
             c = add(scale(c, 0.55f + 0.9f * light), scale(kDeepBlue, 0.25f * light + 0.08f * grain));
         }
     paintStars(canvas, 91, 0.0025f, 240);
+    // clockwork guides: fine dashed circles and spokes between each dial and its outer ring
+    Cairo g = beginCairo(canvas);
+    cairo_set_line_width(g.cr, 1.0);
+    const double dashes[] = {2.0, 3.0};
+    for (const auto& [cx, cy, inner, outer] : {std::array<double, 4>{100, 100, 52, 97}, std::array<double, 4>{190, 140, 31, 53}}) {
+        cairo_set_dash(g.cr, dashes, 2, 0);
+        for (double r = inner + 10; r < outer - 6; r += 11) {
+            setColour(g.cr, kSteel, 0.28f);
+            cairo_new_sub_path(g.cr);
+            cairo_arc(g.cr, cx, cy, r, 0, 2 * kPi);
+            cairo_stroke(g.cr);
+        }
+        cairo_set_dash(g.cr, nullptr, 0, 0);
+        for (int i = 0; i < 24; ++i) {
+            const double a = 2 * kPi * i / 24;
+            setColour(g.cr, kBlue, 0.30f);
+            cairo_move_to(g.cr, cx + (inner + 3) * std::sin(a), cy - (inner + 3) * std::cos(a));
+            cairo_line_to(g.cr, cx + (outer - 6) * std::sin(a), cy - (outer - 6) * std::cos(a));
+            cairo_stroke(g.cr);
+        }
+    }
+    endCairo(g, canvas);
     frameRing(canvas, 100, 100, 97, 5, 60);
     frameRing(canvas, 190, 140, 53, 4, 30);
+    // inner rings hugging each dial's glass
+    frameRing(canvas, 100, 100, 52, 3, 0);
+    frameRing(canvas, 190, 140, 31, 2.5f, 0);
     Picture picture = quantise(canvas, true);
     return picture;
 }

@@ -92,7 +92,7 @@ Picture paintCredQuenor() {
 }
 
 Picture paintCredVelmit() {
-    return paintCredit({"VELMIT", "GRAPHICS", 0.79, 72, 120, 46, 206, 112, 40, [](cairo_t* cr) {
+    return paintCredit({"VELMIT", "GRAPHICS", 0.79, 64, 120, 42, 210, 112, 40, [](cairo_t* cr) {
         cairo_move_to(cr, -1.0, 0);  // an eye inside a diamond
         cairo_curve_to(cr, -0.5, -0.6, 0.5, -0.6, 1.0, 0);
         cairo_curve_to(cr, 0.5, 0.6, -0.5, 0.6, -1.0, 0);
@@ -101,13 +101,13 @@ Picture paintCredVelmit() {
         cairo_stroke(cr);
         cairo_arc(cr, 0, 0, 0.08, 0, 2 * kPi);
         cairo_fill(cr);
-        polygon(cr, 4, 1.25, 0);
+        polygon(cr, 4, 1.2, 0);
         cairo_stroke(cr);
     }});
 }
 
 Picture paintCredOrsadun() {
-    return paintCredit({"ORSADUN", "MUSIC", 0.78, 250, 120, 46, 130, 112, 40, [](cairo_t* cr) {
+    return paintCredit({"ORSADUN", "MUSIC", 0.78, 272, 120, 38, 116, 112, 34, [](cairo_t* cr) {
         for (int i = 1; i <= 3; ++i) {  // a source with sound waves
             cairo_new_sub_path(cr);
             cairo_arc(cr, -0.6, 0, 0.45 * i, -0.8, 0.8);
@@ -122,30 +122,39 @@ Picture paintCredOrsadun() {
 }
 
 Picture paintCredFembrik() {
-    return paintCredit({"FEMBRIK", "DESIGN", 0.71, 160, 84, 60, 160, 176, 44, [](cairo_t* cr) {
-        polygon(cr, 3, 1.0, -kPi / 2);  // compass triangle, its circle and a rule
+    return paintCredit({"FEMBRIK", "DESIGN", 0.71, 160, 78, 46, 160, 180, 44, [](cairo_t* cr) {
+        cairo_new_sub_path(cr);  // a drafting compass over a square
+        cairo_arc(cr, 0, -0.95, 0.16, 0, 2 * kPi);
+        cairo_stroke(cr);
+        cairo_move_to(cr, -0.08, -0.8);
+        cairo_line_to(cr, -0.62, 0.85);
+        cairo_move_to(cr, 0.08, -0.8);
+        cairo_line_to(cr, 0.62, 0.85);
+        cairo_move_to(cr, -0.4, 0.15);
+        cairo_line_to(cr, 0.4, 0.15);
         cairo_stroke(cr);
         cairo_new_sub_path(cr);
-        cairo_arc(cr, 0, 0.0, 0.5, 0, 2 * kPi);
+        cairo_arc(cr, 0, -0.8, 1.65, kPi / 2 - 0.42, kPi / 2 + 0.42);
         cairo_stroke(cr);
-        cairo_move_to(cr, -1.2, 0.5);
-        cairo_line_to(cr, 1.2, 0.5);
-        cairo_move_to(cr, 0, -1.2);
-        cairo_line_to(cr, 0, 0.9);
+        cairo_rectangle(cr, -1.15, -1.15, 2.3, 2.3);
         cairo_stroke(cr);
     }});
 }
 
 Picture paintCredTessik() {
-    return paintCredit({"TESSIK", "SUPPORT", 0.88, 160, 76, 30, 160, 150, 40, [](cairo_t* cr) {
-        for (int i = 0; i < 4; ++i) {  // a four-point star
-            const double a = i * kPi / 2;
-            cairo_move_to(cr, 0, 0);
-            cairo_line_to(cr, std::cos(a), std::sin(a));
+    return paintCredit({"TESSIK", "SUPPORT", 0.88, 160, 78, 34, 160, 152, 40, [](cairo_t* cr) {
+        for (double r : {1.0, 0.55}) {  // a lifebuoy: two rings bound by four bands
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, 0, 0, r, 0, 2 * kPi);
+            cairo_stroke(cr);
         }
-        cairo_stroke(cr);
-        cairo_new_sub_path(cr);
-        cairo_arc(cr, 0, 0, 0.45, 0, 2 * kPi);
+        for (int i = 0; i < 4; ++i) {
+            const double a = kPi / 4 + i * kPi / 2;
+            for (double d : {-0.14, 0.14}) {
+                cairo_move_to(cr, 0.55 * std::cos(a + d / 0.55), 0.55 * std::sin(a + d / 0.55));
+                cairo_line_to(cr, 1.0 * std::cos(a + d), 1.0 * std::sin(a + d));
+            }
+        }
         cairo_stroke(cr);
     }});
 }

@@ -83,35 +83,38 @@ static float terrain(float x, float z) {
         fz = fz * 2.03f - 0.9f;
         amp *= 0.5f;
     }
-    const float valley = smoothstep(0.0f, 26.0f, std::fabs(x));
-    return (h * 14.0f - 6.0f) * (0.25f + 0.75f * valley);
+    const float valley = smoothstep(0.0f, 30.0f, std::fabs(x));
+    return (h * 14.0f - 6.0f) * (0.2f + 0.8f * valley) - 5.0f * (1.0f - valley);
 }
 
 static Colour duskSky(float dirY, float dirX) {
     const float up = std::clamp(dirY * 3.2f, 0.0f, 1.0f);
-    Colour c = mix(mix(kAmber, kEmber, 0.3f), mix(kBlue, kDeepBlue, 0.5f), smoothstep(0.0f, 0.35f, up));
-    c = mix(c, kNavy, smoothstep(0.3f, 1.0f, up));
-    const float sun = std::exp(-((dirX - 0.05f) * (dirX - 0.05f) * 60.0f + (dirY - 0.02f) * (dirY - 0.02f) * 400.0f));
-    return add(c, scale(kAmber, 0.8f * sun));
+    const float sunSide = std::exp(-(dirX - 0.05f) * (dirX - 0.05f) * 6.0f);
+    Colour horizon = mix(mix(kDeepBlue, kBlue, 0.5f), mix(kAmber, kEmber, 0.35f), sunSide);
+    Colour c = mix(horizon, mix(kBlue, kDeepBlue, 0.6f), smoothstep(0.0f, 0.3f, up));
+    c = mix(c, kNight, smoothstep(0.25f, 1.0f, up));
+    const float sun = std::exp(-((dirX - 0.05f) * (dirX - 0.05f) * 90.0f + (dirY - 0.01f) * (dirY - 0.01f) * 900.0f));
+    return add(c, scale(kAmber, 0.9f * sun));
 }
 
 static void paintValley(Canvas& canvas, int top) {
     const float eyeY = 9.0f;
+    const Colour fogColour = mix(kDeepBlue, kBlue, 0.3f);
     for (int py = 0; py < 240; ++py)
         for (int px = 0; px < 320; ++px) {
-            const float dx = (px - 160.0f) / 200.0f, dy = -(py - 100.0f) / 200.0f;
+            const float dx = (px - 160.0f) / 200.0f, dy = -(py - 128.0f) / 200.0f;
             const float len = std::sqrt(dx * dx + dy * dy + 1.0f);
             const float rx = dx / len, ry = dy / len, rz = 1.0f / len;
             Colour c = duskSky(ry, rx);
             float t = 1.0f, hitT = -1.0f;
-            for (int step = 0; step < 220 && t < 420.0f; ++step) {
+            for (int step = 0; step < 260 && t < 480.0f; ++step) {
                 const float x = rx * t, y = eyeY + ry * t, z = rz * t;
-                const float h = terrain(x, z);
+                const float h = std::max(terrain(x, z), -3.2f);  // the river's still surface
                 if (y < h) {
                     hitT = t;
                     break;
                 }
-                t += std::max(0.2f, 0.35f * (y - h)) + t * 0.004f;
+                t += std::max(0.15f, 0.35f * (y - h)) + t * 0.003f;
             }
             if (hitT > 0) {
                 const float x = rx * hitT, z = rz * hitT;
@@ -119,18 +122,36 @@ static void paintValley(Canvas& canvas, int top) {
                 const float e = 0.3f;
                 const float nx = terrain(x - e, z) - terrain(x + e, z), nz = terrain(x, z - e) - terrain(x, z + e);
                 const float nl = std::sqrt(nx * nx + nz * nz + 4 * e * e);
-                // light from the low sun ahead and a little to the right
-                const float sunLight = std::max(0.0f, (nx * 0.1f + nz * -0.9f + 2 * e * 0.35f) / nl);
-                const float skyLight = (2 * e / nl) * 0.5f + 0.5f;
-                Colour ground = mix({0.05f, 0.06f, 0.10f}, {0.18f, 0.20f, 0.28f}, smoothstep(-4.0f, 12.0f, h));
-                Colour lit = add(scale(ground, 0.4f * skyLight), scale(kAmber, 0.55f * sunLight * sunLight));
-                if (h < -3.2f) lit = mix(lit, duskSky(-ry, rx), 0.6f);  // still water mirrors the sky
-                const float fog = 1.0f - std::exp(-hitT * 0.009f);
-                c = mix(lit, mix(kDeepBlue, kAmber, 0.25f), fog * 0.85f);
+                // the low sun ahead lights the slopes facing it; the sky lights what faces up
+                const float sunLight = std::max(0.0f, (nx * 0.05f - nz * 0.9f + 2 * e * 0.25f) / nl);
+                const float skyLight = (2 * e / nl) * 0.6f + 0.4f;
+                const Colour rock = mix({0.025f, 0.035f, 0.08f}, {0.13f, 0.18f, 0.32f}, smoothstep(-3.0f, 14.0f, h));
+                Colour lit = add(scale(rock, skyLight), scale(mix(kAmber, kEmber, 0.3f), 0.45f * sunLight * sunLight * sunLight));
+                if (h < -3.2f) {  // the river mirrors the dusk, broken by ripples
+                    const float ripple = 0.85f + 0.15f * std::sin(z * 1.7f + std::sin(x * 0.9f) * 2.0f);
+                    lit = scale(duskSky(-ry + 0.01f, rx), 0.75f * ripple);
+                }
+                const float fog = 1.0f - std::exp(-hitT * 0.006f);
+                const Colour haze = mix(fogColour, mix(kAmber, kEmber, 0.4f), 0.55f * std::exp(-rx * rx * 8.0f));
+                c = mix(lit, haze, fog * 0.9f);
             } else if (ry < 0) {
-                c = mix(kDeepBlue, kAmber, 0.25f);
+                c = mix(fogColour, kAmber, 0.3f);
             }
             canvas.at(px, top + py) = c;
+        }
+    // stars over the dusk, only where the sky is already dark
+    Canvas stars(320, 240, {0, 0, 0});
+    paintStars(stars, 57, 0.003f, 90);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 320; ++x) {
+            Colour& c = canvas.at(x, top + y);
+            const float dark = smoothstep(0.25f, 0.05f, c.r + c.g + c.b);
+            c = add(c, scale(stars.at(x, y), dark));
+            // a thin crescent moon, high on the left, and its halo
+            const float d = std::hypot(x - 64.0f, y - 34.0f), shadow = std::hypot(x - 67.5f, y - 32.0f);
+            c = add(c, scale(kIce, 0.18f * std::exp(-d * 0.09f)));
+            const float lit = std::clamp(7.0f - d, 0.0f, 1.0f) * std::clamp(shadow - 6.5f, 0.0f, 1.0f);
+            c = mix(c, {0.95f, 0.92f, 0.85f}, lit);
         }
 }
 

@@ -84,11 +84,9 @@ Picture paintDemogirl() {
         cairo_move_to(cr, 160, 18);
         cairo_curve_to(cr, 232, 14, 268, 70, 262, 128);
         cairo_curve_to(cr, 258, 170, 278, 196, 268, 226);
-        cairo_curve_to(cr, 240, 214, 222, 200, 210, 180);
-        cairo_line_to(cr, 210, 200);
-        cairo_line_to(cr, 110, 200);
-        cairo_line_to(cr, 110, 180);
-        cairo_curve_to(cr, 98, 200, 80, 214, 52, 226);
+        cairo_curve_to(cr, 240, 214, 224, 206, 214, 202);
+        cairo_line_to(cr, 106, 202);
+        cairo_curve_to(cr, 96, 206, 80, 214, 52, 226);
         cairo_curve_to(cr, 42, 196, 62, 170, 58, 128);
         cairo_curve_to(cr, 52, 70, 88, 14, 160, 18);
         cairo_close_path(cr);

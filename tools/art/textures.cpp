@@ -9,14 +9,27 @@ static constexpr float kTau = 6.28318530717959f;
 
 // A cyclic ramp through the palette, so the warped plasma flows without a seam in colour either.
 static Colour cyclicPalette(float t) {
-    static const Colour stops[] = {kNight, kDeepBlue, kBlue, kCyan, kIce, kAmber, kEmber,
-                                   {0.25f, 0.08f, 0.35f}, kNavy};
-    constexpr int n = sizeof stops / sizeof stops[0];
+    struct Stop {
+        float at;
+        Colour c;
+    };
+    static const Stop stops[] = {{0.00f, kNight},  {0.12f, kNavy},  {0.24f, kDeepBlue},
+                                 {0.36f, kBlue},   {0.48f, kCyan},  {0.57f, kIce},
+                                 {0.64f, kCyan},   {0.74f, {0.28f, 0.12f, 0.50f}},
+                                 {0.82f, kEmber},  {0.87f, kAmber}, {0.93f, {0.22f, 0.08f, 0.30f}},
+                                 {1.00f, kNight}};
     t = t - std::floor(t);
-    const float p = t * n;
-    const int i = static_cast<int>(p) % n;
-    const float f = smoothstep(0.0f, 1.0f, p - std::floor(p));
-    return mix(stops[i], stops[(i + 1) % n], f);
+    int i = 0;
+    while (stops[i + 1].at < t) ++i;
+    const float f = smoothstep(stops[i].at, stops[i + 1].at, t);
+    return mix(stops[i].c, stops[i + 1].c, f);
+}
+
+// Periodic fbm seen through a periodic warp of its own, which hides the lattice of the noise.
+static float warpedFbm(float x, float y, int seed) {
+    const float wx = fbm(x / 64.0f, y / 64.0f, 4, 4, seed + 1) - 0.5f;
+    const float wy = fbm(x / 64.0f, y / 64.0f, 4, 4, seed + 2) - 0.5f;
+    return fbm(x / 32.0f + 3.0f * wx, y / 32.0f + 3.0f * wy, 8, 6, seed);
 }
 
 Picture paintPlasmapic() {
@@ -26,7 +39,7 @@ Picture paintPlasmapic() {
             const float u = x * kTau / 256, v = y * kTau / 256;
             float p = std::sin(u * 2 + std::sin(v * 3) * 1.2f) + std::sin(v * 2 + std::cos(u) * 1.5f) +
                       0.6f * std::sin((u + v) * 3) + 0.5f * std::cos((u - 2 * v) * 2);
-            p += 1.2f * (fbm(x / 32.0f, y / 32.0f, 8, 4, 5) - 0.5f);
+            p += 1.4f * (warpedFbm(static_cast<float>(x), static_cast<float>(y), 5) - 0.5f);
             Colour c = cyclicPalette(p * 0.16f + 0.5f);
             const float sheen = std::pow(0.5f + 0.5f * std::sin(p * 5.0f), 8.0f);
             canvas.at(x, y) = add(c, scale(kIce, 0.25f * sheen));
@@ -42,7 +55,7 @@ Picture paintPlasmapic2() {
             const float r = std::sqrt(dx * dx + dy * dy);
             const float angle = std::atan2(dy, dx);
             // background: periodic nebula in deep blues
-            const float n = fbm(x / 32.0f, y / 32.0f, 8, 5, 77);
+            const float n = warpedFbm(static_cast<float>(x), static_cast<float>(y), 77);
             Colour c = mix(kNight, kDeepBlue, smoothstep(0.3f, 0.8f, n));
             c = add(c, scale(kBlue, 0.25f * smoothstep(0.6f, 0.9f, n)));
             // rays: angular noise, fading to nothing well before the edges, so the wrap stays clean
