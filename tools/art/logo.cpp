@@ -18,8 +18,11 @@ static Colour chrome(float t) {
 
 // Lettering mask of one line of text, centred on (x, y).
 static Mask textMask(int w, int h, const char* text, double x, double y, double size, double spacing,
-                     const char* face = "DejaVu Sans", bool bold = true) {
+                     double slant = 0.0, const char* face = "DejaVu Sans", bool bold = true) {
     Cairo m = beginMask(w, h);
+    cairo_matrix_t shear;  // leaning forward about the text's centre
+    cairo_matrix_init(&shear, 1, 0, -slant, 1, slant * y, 0);
+    cairo_transform(m.cr, &shear);
     centredText(m.cr, text, x, y, size, face, bold, spacing);
     return endMask(m);
 }
@@ -45,12 +48,19 @@ static void chromeLetters(Canvas& canvas, const Mask& letters, float top, float 
 Picture paintTarnivoisback() {
     Canvas canvas(320, 240, kCyan);
     // the word across the top, a small line of text at the lower right, clear of the cube at (90, 180)
-    const Mask title = textMask(320, 240, kTitle, 160, 64, 50, 1.0);
+    const Mask title = textMask(320, 240, kTitle, 158, 62, 47, 1.0, 0.22);
     const Mask sub = textMask(320, 240, "A  NIGHT  IN  320 x 240", 232, 196, 11, 0.5);
     const Mask rule = [] {
         Cairo m = beginMask(320, 240);
         cairo_rectangle(m.cr, 160, 178, 146, 2);
         cairo_rectangle(m.cr, 160, 212, 146, 1);
+        cairo_rectangle(m.cr, 14, 96, 292, 1.5);  // the horizon under the title
+        cairo_fill(m.cr);
+        // a crescent moon rising over the last letter
+        cairo_arc(m.cr, 292, 20, 10, 0, 6.2831853);
+        cairo_new_sub_path(m.cr);
+        cairo_arc_negative(m.cr, 297, 16, 8.5, 6.2831853, 0);
+        cairo_set_fill_rule(m.cr, CAIRO_FILL_RULE_EVEN_ODD);
         cairo_fill(m.cr);
         return endMask(m);
     }();

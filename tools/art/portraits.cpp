@@ -156,8 +156,20 @@ Picture paintDemogirl() {
         cairo_curve_to(cr, 180, 210, 170, 226, 160, 240);
     }, kCyan, 1.6);
     fillShape(canvas, [](cairo_t* cr) { ellipsePath(cr, 232, 214, 4, 4); }, kAmber);
+    // the jaw's shadow on the neck
+    Mask jawShadow = shapeMask(w, h, [](cairo_t* cr) { ellipsePath(cr, 160, 160, 30, 14); });
+    blurMask(jawShadow, w, h, 4);
+    for (size_t i = 0; i < jawShadow.size(); ++i) jawShadow[i] *= neckMask[i];
+    overlay(canvas, jawShadow, kSkinShade, 0.9f);
     fillShape(canvas, face, kSkin);
     shadeShape(canvas, faceMask, kSkinShade, -0.8f, -0.3f, 9.0f);
+    // eye shadow, cool blue, soft
+    Mask lids = shapeMask(w, h, [](cairo_t* cr) {
+        ellipsePath(cr, 141, 102, 12, 5, -0.1);
+        ellipsePath(cr, 179, 102, 12, 5, 0.1);
+    });
+    blurMask(lids, w, h, 2);
+    overlay(canvas, lids, kBlue, 0.45f);
     // cheek blush and a warm rim on the right jaw
     Mask blush = shapeMask(w, h, [](cairo_t* cr) {
         ellipsePath(cr, 138, 128, 9, 5);
@@ -165,10 +177,16 @@ Picture paintDemogirl() {
     });
     blurMask(blush, w, h, 3);
     overlay(canvas, blush, kLips, 0.35f);
-    strokeShape(canvas, [](cairo_t* cr) {
-        cairo_move_to(cr, 200, 100);
-        cairo_curve_to(cr, 199, 126, 190, 146, 176, 158);
-    }, kAmber, 2.0, 0.8f);
+    // warm rim light: the face's right edge, where the face ends within a few pixels to the right
+    Mask rim(faceMask.size(), 0.0f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x + 4 < w; ++x) {
+            const size_t i = static_cast<size_t>(y) * w + x;
+            rim[i] = faceMask[i] * (1.0f - faceMask[i + 4]) * smoothstep(90.0f, 130.0f, static_cast<float>(y));
+        }
+    blurMask(rim, w, h, 1);
+    for (size_t i = 0; i < rim.size(); ++i) rim[i] *= faceMask[i];
+    addLight(canvas, rim, kAmber, 0.55f);
     // eyes
     for (int side = -1; side <= 1; side += 2) {
         const double ex = 160 + side * 19, ey = 108;
@@ -209,8 +227,18 @@ Picture paintDemogirl() {
         cairo_curve_to(cr, 154, 148, 166, 148, 174, 146);
     }, {0.35f, 0.08f, 0.12f}, 1.1);
     fillShape(canvas, [](cairo_t* cr) { ellipsePath(cr, 163, 150, 3, 1.2); }, {1.0f, 0.75f, 0.7f}, 0.8f);
-    // fringe over the forehead, with lit strands
+    // fringe over the forehead, with lit strands, and a broad sheen across the crown
     fillShape(canvas, fringe, kHair);
+    Mask sheen = [&] {
+        Cairo m = beginMask(w, h);
+        cairo_set_line_width(m.cr, 7);
+        cairo_arc(m.cr, 160, 96, 66, -2.6, -0.6);
+        cairo_stroke(m.cr);
+        return endMask(m);
+    }();
+    blurMask(sheen, w, h, 3);
+    for (size_t i = 0; i < sheen.size(); ++i) sheen[i] *= std::max(backMask[i], fringeMask[i]) * (1 - faceMask[i]);
+    addLight(canvas, sheen, kHairLight, 0.5f);
     for (int i = 0; i < 9; ++i) {
         strokeShape(canvas, [&](cairo_t* cr) {
             cairo_move_to(cr, 130 + 8 * i, 36);
