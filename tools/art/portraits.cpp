@@ -268,8 +268,9 @@ Picture paintDemogirl2() {
         cairo_curve_to(cr, 180, 216, 160, 226, 150, 240);
         cairo_line_to(cr, 320, 240);
         cairo_line_to(cr, 320, 206);
-        cairo_curve_to(cr, 300, 196, 280, 190, 272, 176);  // back of the neck
-        cairo_curve_to(cr, 266, 160, 290, 140, 288, 108);
+        cairo_curve_to(cr, 296, 198, 274, 192, 266, 180);  // back of the neck
+        cairo_curve_to(cr, 258, 166, 262, 148, 276, 130);
+        cairo_curve_to(cr, 286, 120, 290, 114, 288, 108);
         cairo_curve_to(cr, 286, 68, 256, 48, 228, 50);
         cairo_curve_to(cr, 218, 52, 212, 62, 208, 72);
         cairo_close_path(cr);
@@ -292,6 +293,19 @@ Picture paintDemogirl2() {
     fillShape(canvas, body, kSkin);
     const Mask bodyMask = shapeMask(w, h, body);
     shadeShape(canvas, bodyMask, kSkinShade, 0.7f, -0.4f, 9.0f);
+    // the jaw's shadow falls on the neck: everything below the jawline, fading downward
+    Mask neckShade = shapeMask(w, h, [](cairo_t* cr) {
+        cairo_move_to(cr, 212, 158);
+        cairo_curve_to(cr, 226, 156, 244, 150, 258, 140);
+        cairo_line_to(cr, 266, 200);
+        cairo_line_to(cr, 210, 200);
+        cairo_close_path(cr);
+    });
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) neckShade[static_cast<size_t>(y) * w + x] *= smoothstep(200.0f, 160.0f, static_cast<float>(y));
+    blurMask(neckShade, w, h, 2);
+    for (size_t i = 0; i < neckShade.size(); ++i) neckShade[i] *= bodyMask[i];
+    overlay(canvas, neckShade, kSkinShade, 0.8f);
     // clothing: a dark roll-neck
     fillShape(canvas, [](cairo_t* cr) {
         cairo_move_to(cr, 150, 240);
