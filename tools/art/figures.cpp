@@ -12,7 +12,7 @@ Picture paintSilhouette() {
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_translate(cr, 170, 240);  // drawn at a larger size, set into the read area here
-    cairo_scale(cr, 0.8, 0.84);
+    cairo_scale(cr, 0.74, 0.8);
     cairo_translate(cr, -170, -240);
     // head, tipped back a little toward the light
     cairo_save(cr);
