@@ -27,14 +27,6 @@ struct EdgeTable : ::testing::Test {
 
 }  // namespace
 
-TEST_F(EdgeTable, InitialisingTwiceKeepsTheTable) {
-    EdgeInfo* table = gEdgeInfo;
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(gMobInited, 1);
-    mobInitRender();
-    EXPECT_EQ(gEdgeInfo, table);
-}
-
 TEST_F(EdgeTable, ClearingSetsTheRowsAndMarksThemEmpty) {
     for (int r = 0; r < 240; ++r) gEdgeInfo[r] = {1, 2, 3, 4, 5, 6};
     mobClearEdges(30, 12, 20);
@@ -67,24 +59,6 @@ TEST_F(EdgeTable, SlopedEdgeRecordsOneColumnPerRow) {
     clear(a, b, b);
     mobRasterizeFlatEdge(b, a);
     for (int r = 5; r <= 10; ++r) EXPECT_EQ(gEdgeInfo[r].left, (10 + 2 * (r - 5)) * kOne) << r;
-}
-
-TEST_F(EdgeTable, ThreeVerticesOnOneRowLeaveTheLastEdgesSpan) {
-    const Coordinate a = at(10, 50, 1, 1), b = at(100, 50, 2, 2), c = at(50, 50, 3, 3);
-    for (bool textured : {true, false}) {
-        clear(a, b, c);
-        if (textured) {
-            mobRasterizeEdge(a, b), mobRasterizeEdge(b, c), mobRasterizeEdge(c, a);
-        } else {
-            mobRasterizeFlatEdge(a, b), mobRasterizeFlatEdge(b, c), mobRasterizeFlatEdge(c, a);
-        }
-        EXPECT_EQ(gEdgeInfo[50].left, 10 * kOne);
-        EXPECT_EQ(gEdgeInfo[50].right, 50 * kOne);
-        if (textured) {
-            EXPECT_EQ(gEdgeInfo[50].leftU, 1 * kOne);  // C->A, walked from C: A lies left
-            EXPECT_EQ(gEdgeInfo[50].rightU, 3 * kOne);
-        }
-    }
 }
 
 TEST_F(EdgeTable, SingleRowEdgeReplacesWhatASlopedEdgeLeft) {
@@ -128,16 +102,6 @@ TEST_F(EdgeTable, EqualColumnsKeepTheFirstRecordedTexels) {
     mobRasterizeEdge(c, a2);
     EXPECT_EQ(gEdgeInfo[10].leftU, 1 * kOne);
     EXPECT_EQ(gEdgeInfo[10].rightU, 1 * kOne);
-}
-
-TEST_F(EdgeTable, UntouchedRowStaysEmpty) {
-    const Coordinate a = at(10, 10), b = at(20, 10), c = at(15, 14);
-    mobClearEdges(10, 10, 20);  // rows 15..20 lie beyond every edge
-    mobRasterizeFlatEdge(a, b), mobRasterizeFlatEdge(b, c), mobRasterizeFlatEdge(c, a);
-    for (int r = 15; r <= 20; ++r) {
-        EXPECT_EQ(gEdgeInfo[r].left, 0x1400000) << r;
-        EXPECT_EQ(gEdgeInfo[r].right, 0) << r;
-    }
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

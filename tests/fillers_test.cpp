@@ -231,30 +231,3 @@ TEST_F(Fillers, BlendOverEveryAlphaMatchesTheFormulas) {
     }
 }
 
-TEST_F(Fillers, BlendLandmarks) {
-    uint8_t texel[5] = {255, 255, 255, 255, 0};
-    const Texture tex = {texel, 1, 1};
-    frame[0] = 0;
-    mobRenderLine(frame.data(), 0, &tex, at(0, 0), at(0, 0));
-    EXPECT_EQ(frame[0], 0xFEFEFEu);  // opaque white: 254 each
-    texel[3] = 0;
-    frame[0] = 0xFFFFFFu;
-    mobRenderLine(frame.data(), 0, &tex, at(0, 0), at(0, 0));
-    EXPECT_EQ(frame[0], 0xFEFEFEu);  // transparent over white: one step darker
-    texel[3] = 128;
-    frame[0] = 0xFFFFFFu;
-    mobRenderLine(frame.data(), 0, &tex, at(0, 0), at(0, 0));
-    EXPECT_EQ(frame[0], 0xFEFEFDu);  // the low channel divides each product on its own
-    // The texel's red byte lands in the frame's blue channel.
-    const uint8_t red[5] = {200, 0, 0, 255, 0};
-    const Texture redTex = {red, 1, 1};
-    frame[0] = 0;
-    mobRenderLine(frame.data(), 0, &redTex, at(0, 0), at(0, 0));
-    EXPECT_EQ(frame[0], 199u);
-}
-
-TEST_F(Fillers, FlatSpanWritesTheColourWordUnchanged) {
-    std::fill(frame.begin(), frame.end(), 0u);
-    mobRenderFlatLine(frame.data(), 320 * 7, 0xFF123456u, at(3.9, 0), at(6.1, 0));
-    for (int x = 0; x < 320; ++x) EXPECT_EQ(frame[320 * 7 + x], x >= 3 && x <= 6 ? 0xFF123456u : 0u) << x;
-}

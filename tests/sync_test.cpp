@@ -24,23 +24,6 @@ bool insideAny(const int32_t* windows, int pairs, int32_t u) {
 
 }  // namespace
 
-TEST(SyncTables, MarkListsAscendInsideTheClockWindow) {
-    const std::vector<int32_t> big(klocka1_sync, klocka1_sync + 7);
-    const std::vector<int32_t> small(klocka2_sync, klocka2_sync + 11);
-    EXPECT_EQ(klocka1_sync[7], 300000);
-    EXPECT_EQ(klocka2_sync[11], 300000);
-    for (size_t i = 1; i < big.size(); ++i) {
-        EXPECT_GE(big[i] - big[i - 1], 1060) << i;
-        EXPECT_LE(big[i] - big[i - 1], 1070) << i;
-    }
-    for (size_t i = 1; i < small.size(); ++i) {
-        EXPECT_GE(small[i] - small[i - 1], 390) << i;
-        EXPECT_LE(small[i] - small[i - 1], 410) << i;
-    }
-    EXPECT_GT(big.front(), 0);
-    EXPECT_LT(small.back(), 8800);
-}
-
 TEST(SyncTables, WindowListsDoNotOverlapAndLast130To160) {
     struct List {
         const int32_t* windows;

@@ -67,9 +67,3 @@ TEST_F(Trig, EveryEntryMatchesAWiderReference) {
     }
 }
 
-TEST_F(Trig, NegativeProductsTruncateTowardZero) {
-    EXPECT_EQ(sine[501], -1);  // -1.6
-    EXPECT_EQ(sine[999], -1);  // -1.63
-    // A quarter turn short of 2*pi: the table is not exactly periodic, but nearly.
-    EXPECT_EQ(sine[750], -255);
-}
