@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "mobilePolygon/mobilePolygon.h"
@@ -61,11 +62,11 @@ struct Fillers : ::testing::Test {
     }
 
     static std::string describe(const Coordinate (&tri)[3]) {
-        std::string text;
+        std::ostringstream text;
         for (const Coordinate& c : tri)
-            text += "(" + std::to_string(c.x / 65536.0) + ", " + std::to_string(c.y / 65536.0) + " | " +
-                    std::to_string(c.u / 65536.0) + ", " + std::to_string(c.v / 65536.0) + ") ";
-        return text;
+            text << "(" << c.x / 65536.0 << ", " << c.y / 65536.0 << " | " << c.u / 65536.0 << ", "
+                 << c.v / 65536.0 << ") ";
+        return text.str();
     }
 
     // A random fixed-point value in [lo, hi).
