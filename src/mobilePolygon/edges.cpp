@@ -16,7 +16,9 @@ constexpr Fixed kEmptyRight = 0;         // any column right of 0 replaces it
 
 void mobInitRender() {
     if (gMobInited) return;
-    void* block = std::malloc(kEdgeRows * sizeof(EdgeInfo));  // left uninitialised: rows are cleared per triangle
+    // Zeroed, though each triangle clears its own rows: a row whose right end never moves off 0
+    // would otherwise carry texture fields that were never written into its (one-pixel) span.
+    void* block = std::calloc(kEdgeRows, sizeof(EdgeInfo));
     if (block == nullptr) {
         // The first triangle has nowhere to go; there is no way to draw on without it.
         std::fprintf(stderr, "Could not allocate the edge table (%zu bytes)\n", kEdgeRows * sizeof(EdgeInfo));
