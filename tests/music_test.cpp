@@ -1,0 +1,248 @@
+// music_test.cpp: the XM writer and the composed modules, loaded and played by the real libmikmod.
+#include <gtest/gtest.h>
+#include <mikmod.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "effects/sync.h"
+#include "score.h"
+#include "song.h"
+#include "synth.h"
+#include "timing.h"
+#include "xm_writer.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+std::string tempPath(const std::string& name) {
+    return ::testing::TempDir() + "music_test_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The audio libmikmod's raw disk writer made of a module, at its default settings.
+struct Rendering {
+    bool loaded = false;
+    int channels = 0;
+    bool stopped = false;          // Player_Active turned 0 by itself
+    std::vector<int16_t> left;     // one channel of the 16-bit stereo output
+    std::vector<int16_t> right;
+    double seconds() const { return double(left.size()) / kRate; }
+};
+
+class MikModEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        MikMod_RegisterDriver(&drv_raw);
+        MikMod_RegisterAllLoaders();
+    }
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new MikModEnvironment);
+
+Rendering render(const std::string& module, double maxSeconds) {
+    Rendering r;
+    const std::string raw = tempPath("out.raw");
+    md_mode |= DMODE_SOFT_MUSIC;  // as the show sets it; everything else stays at the defaults
+    md_device = 1;                 // the raw writer, the only driver registered: it takes "file="
+    const std::string params = "file=" + raw;
+    if (MikMod_Init(params.c_str()) != 0) {
+        ADD_FAILURE() << "MikMod_Init: " << MikMod_strerror(MikMod_errno);
+        return r;
+    }
+    EXPECT_EQ(md_mixfreq, kRate);
+    MODULE* m = Player_Load(module.c_str(), 64, 0);
+    if (m) {
+        r.loaded = true;
+        r.channels = m->numchn;
+        Player_Start(m);
+        const long limit = long(maxSeconds * kRate * 4);
+        long written = 0;
+        while (Player_Active() && written < limit) {
+            MikMod_Update();
+            written += 32768;  // at least: the raw writer's buffer, only used as a hang guard
+        }
+        r.stopped = !Player_Active();
+        Player_Stop();
+        Player_Free(m);
+    }
+    MikMod_Exit();
+    const std::vector<uint8_t> bytes = readFile(raw);
+    std::remove(raw.c_str());
+    for (size_t i = 0; i + 3 < bytes.size(); i += 4) {
+        r.left.push_back(int16_t(bytes[i] | bytes[i + 1] << 8));
+        r.right.push_back(int16_t(bytes[i + 2] | bytes[i + 3] << 8));
+    }
+    return r;
+}
+
+int runCompose(const std::string& args) {
+    const std::string command = std::string(COMPOSE_PATH) + " " + args + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// ---- the writer -------------------------------------------------------------------------------
+
+// A small module with every field set to something other than its default.
+XmModule fieldModule() {
+    XmModule m;
+    m.name = "field check";
+    m.channels = 5;
+    m.speed = 4;
+    m.bpm = 97;
+    XmInstrument ins;
+    ins.name = "sine";
+    ins.sample.name = "sine 441";
+    for (int i = 0; i < 2000; ++i)  // 441 Hz at 44,100: exactly 100 frames a cycle
+        ins.sample.data.push_back(int16_t(std::lround(20000 * std::sin(2 * M_PI * i / 100.0))));
+    ins.sample.loop = kLoopForward;
+    ins.sample.loopStart = 1000;
+    ins.sample.loopLength = 1000;
+    ins.sample.volume = 48;
+    ins.sample.panning = 100;
+    ins.sample.relativeNote = 28;
+    ins.sample.finetune = 100;
+    ins.volume.points = {{0, 64}, {10, 32}, {20, 16}};
+    ins.volume.flags = kEnvOn | kEnvSustain;
+    ins.volume.sustain = 1;
+    ins.fadeout = 1234;
+    m.instruments = {ins, ins};
+    m.instruments[1].name = "second";
+    Score s(m.channels, 40);
+    s.play(0, 0, kC4, 1, 64);
+    s.release(32, 0);
+    scoreToModule(s, {16}, m);
+    return m;
+}
+
+TEST(XmWriter, FieldsLoadBackThroughLibmikmod) {
+    const XmModule written = fieldModule();
+    const std::string path = tempPath("fields.xm");
+    ASSERT_TRUE(saveFile(path, writeXm(written)));
+    md_mode |= DMODE_SOFT_MUSIC;
+    md_device = 1;  // the raw writer; only the loader is looked at here
+    const std::string raw = tempPath("fields.raw");
+    ASSERT_EQ(MikMod_Init(("file=" + raw).c_str()), 0) << MikMod_strerror(MikMod_errno);
+    MODULE* m = Player_Load(path.c_str(), 64, 0);
+    ASSERT_NE(m, nullptr) << MikMod_strerror(MikMod_errno);
+    EXPECT_STREQ(m->songname, "field check");
+    EXPECT_EQ(m->numchn, 5);
+    EXPECT_EQ(m->initspeed, 4);
+    EXPECT_EQ(m->inittempo, 97);
+    EXPECT_EQ(m->numpos, 2);  // 40 rows cut at row 16; the second pattern holds the other 24
+    EXPECT_EQ(m->numpat, 2);
+    EXPECT_EQ(m->pattrows[0], 16);
+    EXPECT_EQ(m->pattrows[1], 24);
+    EXPECT_EQ(m->numins, 2);
+    EXPECT_STREQ(m->instruments[1].insname, "second");
+    const INSTRUMENT& i0 = m->instruments[0];
+    EXPECT_EQ(i0.volpts, 3);
+    EXPECT_EQ(i0.volenv[1].pos, 10);
+    EXPECT_EQ(i0.volenv[1].val, 32 << 2);  // libmikmod keeps envelope values as 0..256
+    EXPECT_EQ(i0.volsusbeg, 1);
+    EXPECT_TRUE(i0.volflg & 1);  // bit 0 on, bit 1 sustain
+    EXPECT_TRUE(i0.volflg & 2);
+    EXPECT_EQ(i0.volfade, 1234);
+    ASSERT_EQ(m->numsmp, 2);
+    const SAMPLE& s0 = m->samples[0];
+    EXPECT_EQ(s0.length, 2000u);  // frames, from the 4000 bytes in the file
+    EXPECT_EQ(s0.loopstart, 1000u);
+    EXPECT_EQ(s0.loopend, 2000u);
+    EXPECT_TRUE(s0.flags & SF_16BITS);
+    EXPECT_TRUE(s0.flags & SF_LOOP);
+    EXPECT_EQ(s0.volume, 48);
+    EXPECT_EQ(s0.panning, 100);
+    EXPECT_STREQ(s0.samplename, "sine 441");
+    Player_Free(m);
+    MikMod_Exit();
+    std::remove(path.c_str());
+    std::remove(raw.c_str());
+}
+
+// The sample data survives the delta coding, and a 44,100 Hz sample with relative note 28 and
+// finetune 100 plays at its own pitch on C-4: count the rendered sine's zero crossings.
+TEST(XmWriter, SamplePlaysAtItsOwnPitchOnC4) {
+    const std::string path = tempPath("pitch.xm");
+    ASSERT_TRUE(saveFile(path, writeXm(fieldModule())));
+    const Rendering r = render(path, 30);
+    std::remove(path.c_str());
+    ASSERT_TRUE(r.loaded);
+    ASSERT_GT(r.left.size(), size_t(kRate));
+    int crossings = 0;  // rising zero crossings over one second, from 0.2 s on
+    for (size_t i = kRate / 5; i < kRate / 5 + kRate; ++i)
+        if (r.left[i - 1] < 0 && r.left[i] >= 0) ++crossings;
+    EXPECT_NEAR(crossings, 441, 1) << "over " << r.left.size() << " frames";
+}
+
+TEST(XmWriter, RefusesFieldsOutsideTheFormat) {
+    XmModule m = fieldModule();
+    m.channels = 65;
+    EXPECT_THROW(writeXm(m), std::invalid_argument);
+    m = fieldModule();
+    m.bpm = 31;
+    EXPECT_THROW(writeXm(m), std::invalid_argument);
+    m = fieldModule();
+    m.instruments[0].sample.loopLength = 1001;  // past the sample's end
+    EXPECT_THROW(writeXm(m), std::invalid_argument);
+    m = fieldModule();
+    m.orders.push_back(9);
+    EXPECT_THROW(writeXm(m), std::invalid_argument);
+}
+
+// ---- the tool ---------------------------------------------------------------------------------
+
+TEST(ComposeTool, ShortModulePlaysAboutThatLongAndEnds) {
+    const std::string path = tempPath("short.xm");
+    ASSERT_EQ(runCompose("--short 3 --out " + path), 0);
+    const Rendering r = render(path, 60);
+    std::remove(path.c_str());
+    ASSERT_TRUE(r.loaded);
+    EXPECT_LE(r.channels, 64);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_NEAR(r.seconds(), 3.0, 0.4);  // the raw writer hands out whole buffers
+    int peak = 0;
+    for (int16_t v : r.left) peak = std::max(peak, std::abs(int(v)));
+    EXPECT_GT(peak, 3000);  // it is not silent
+}
+
+TEST(ComposeTool, BadArgumentsGiveUsageAndStatusTwo) {
+    const std::string path = tempPath("bad.xm");
+    EXPECT_EQ(runCompose(""), 2);
+    EXPECT_EQ(runCompose("--out"), 2);
+    EXPECT_EQ(runCompose("--short 3"), 2);
+    EXPECT_EQ(runCompose("--short zero --out " + path), 2);
+    EXPECT_EQ(runCompose("--short 0 --out " + path), 2);
+    EXPECT_EQ(runCompose("--short -4 --out " + path), 2);
+    EXPECT_EQ(runCompose("--short 3x --out " + path), 2);
+    EXPECT_EQ(runCompose("--short 1e9 --out " + path), 2);
+    EXPECT_EQ(runCompose("--loud --out " + path), 2);
+    EXPECT_EQ(runCompose("--out " + path + " extra"), 2);
+    EXPECT_NE(access(path.c_str(), F_OK), 0) << "nothing is written on bad arguments";
+}
+
+TEST(ComposeTool, UnwritableFileGivesStatusOne) {
+    EXPECT_EQ(runCompose("--short 2 --out /nonexistent-folder/x.xm"), 1);
+}
+
+TEST(ComposeTool, ShortModuleIsReproducedByteForByte) {
+    const std::string a = tempPath("a.xm"), b = tempPath("b.xm");
+    ASSERT_EQ(runCompose("--short 4 --out " + a), 0);
+    ASSERT_EQ(runCompose("--short 4 --out " + b), 0);
+    EXPECT_EQ(readFile(a), readFile(b));
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+}
+
+}  // namespace
