@@ -246,3 +246,137 @@ TEST(ComposeTool, ShortModuleIsReproducedByteForByte) {
 }
 
 }  // namespace
+
+// ---- the show's song --------------------------------------------------------------------------
+
+namespace {
+
+// Onsets: moments where the energy of the sound's slope (which favours the attack of a hit over
+// sustained tones) jumps well above what the previous 5 to 30 ms held. One energy value per
+// millisecond-sized hop, over the 2 ms that start there; an onset is where the jump peaks.
+constexpr int kHop = 44, kWindow = 2 * kHop;  // in frames: a hop is 0.998 ms
+constexpr double kOnsetRatio = 4.0;
+
+std::vector<double> slopeEnergy(const Rendering& r) {
+    std::vector<double> d(r.left.size(), 0.0);
+    for (size_t i = 1; i < d.size(); ++i)
+        d[i] = (double(r.left[i]) + r.right[i] - r.left[i - 1] - r.right[i - 1]) / 2;
+    std::vector<double> e;
+    for (size_t start = 0; start + kWindow <= d.size(); start += kHop) {
+        double sum = 0;
+        for (size_t i = start; i < start + kWindow; ++i) sum += d[i] * d[i];
+        e.push_back(sum / kWindow);
+    }
+    return e;
+}
+
+// Onset times in ms.
+std::vector<int> onsets(const Rendering& r) {
+    const std::vector<double> e = slopeEnergy(r);
+    std::vector<double> ratio(e.size(), 0.0);
+    for (size_t k = 30; k < e.size(); ++k) {
+        double before = 0;
+        for (size_t j = k - 30; j < k - 5; ++j) before += e[j];
+        ratio[k] = e[k] / (before / 25 + 1000.0);  // the floor keeps near-silence from counting
+    }
+    std::vector<int> found;
+    for (size_t k = 15; k + 15 < ratio.size(); ++k) {
+        if (ratio[k] < kOnsetRatio) continue;
+        bool peak = true;  // the first and highest within 15 hops either side
+        for (size_t j = k - 15; j <= k + 15 && peak; ++j) peak = j >= k ? ratio[j] <= ratio[k] : ratio[j] < ratio[k];
+        if (peak) found.push_back(int(std::lround((double(k) * kHop + kHop) * 1000.0 / kRate)));
+    }
+    return found;
+}
+
+// Signed distance from t to the nearest onset (positive: the onset comes later).
+int nearestOffset(const std::vector<int>& found, int t) {
+    int best = 1 << 30;
+    for (int f : found)
+        if (std::abs(f - t) < std::abs(best)) best = f - t;
+    return best;
+}
+int nearestError(const std::vector<int>& found, int t) { return std::abs(nearestOffset(found, t)); }
+
+// The song rendered once for all its tests.
+const Rendering& song() {
+    static const Rendering r = render(SONG_PATH, 200);
+    return r;
+}
+
+}  // namespace
+
+TEST(Song, CommittedFileIsWhatTheComposerWrites) {
+    const std::string path = tempPath("musa.xm");
+    ASSERT_EQ(runCompose("--out " + path), 0);
+    const std::vector<uint8_t> fresh = readFile(path);
+    std::remove(path.c_str());
+    EXPECT_FALSE(fresh.empty());
+    EXPECT_TRUE(fresh == readFile(SONG_PATH)) << "assets/musa.xm is stale: run make music";
+}
+
+TEST(Song, LoadsWithAtMost64ChannelsAndStopsByItselfInTime) {
+    const Rendering& r = song();
+    ASSERT_TRUE(r.loaded);
+    EXPECT_LE(r.channels, 64);
+    EXPECT_TRUE(r.stopped) << "Player_Active never turned 0";
+    EXPECT_GE(r.seconds(), 116.5);
+    EXPECT_LE(r.seconds(), 125.0);
+    // The last second before the end is quiet: the song ends, it is not cut off.
+    int tail = 0;
+    for (size_t i = r.left.size() - kRate; i < r.left.size(); ++i) tail = std::max(tail, std::abs(int(r.left[i])));
+    EXPECT_LT(tail, 1000);
+}
+
+TEST(Song, NeverClipsAtDefaultSettings) {
+    const Rendering& r = song();
+    ASSERT_FALSE(r.left.empty());
+    int peak = 0;
+    for (size_t i = 0; i < r.left.size(); ++i)
+        peak = std::max({peak, std::abs(int(r.left[i])), std::abs(int(r.right[i]))});
+    EXPECT_LT(peak, 32000);
+    EXPECT_GT(peak, 12000) << "far too quiet";
+}
+
+// Every mark of the two clock tables and every window start of the two window tables, read from
+// the show's own tables, falls on an onset within 25 ms; so do the white flash and the scene cuts.
+TEST(Song, SyncEntriesFallOnOnsets) {
+    const Rendering& r = song();
+    ASSERT_FALSE(r.left.empty());
+    const std::vector<int> found = onsets(r);
+    std::vector<std::pair<const char*, int>> entries;
+    for (int i = 0; klocka1_sync[i] != kSyncSentinel; ++i) entries.push_back({"klocka1_sync", klocka1_sync[i]});
+    for (int i = 0; klocka2_sync[i] != kSyncSentinel; ++i) entries.push_back({"klocka2_sync", klocka2_sync[i]});
+    for (int i = 0; radialsync[i] != kSyncSentinel; i += 2) entries.push_back({"radialsync", radialsync[i]});
+    for (int i = 0; voxelsync[i] != kSyncSentinel; i += 2) entries.push_back({"voxelsync", voxelsync[i]});
+    EXPECT_EQ(entries.size(), 7u + 11u + 25u + 9u);
+    int worst = 0;
+    for (const auto& [table, t] : entries) {
+        const int error = nearestError(found, t);
+        worst = std::max(worst, error);
+        std::printf("%s %d: %d\n", table, t, nearestOffset(found, t));
+        EXPECT_LE(error, 25) << table << " entry " << t << " ms: nearest onset "
+                             << nearestOffset(found, t) << " ms away";
+    }
+    std::printf("largest onset error over the sync entries: %d ms\n", worst);
+    EXPECT_LE(nearestError(found, 115000), 25) << "the white flash's hit";
+    for (int cut : {8800, 17000, 34500, 51000, 59600, 68500, 85300, 98000, 102250})
+        EXPECT_LE(nearestError(found, cut), 45) << "scene cut at " << cut << " ms";
+}
+
+// The detector itself: it finds a lone hit where it is and nothing in silence or a steady tone.
+TEST(Song, OnsetDetectorFindsAHitAndIgnoresSilenceAndSteadyTones) {
+    Rendering r;
+    r.left.assign(kRate, 0);
+    for (int i = 0; i < kRate / 2; ++i) {  // a 441 Hz tone for half a second, faded in and out
+        const double ms = i * 1000.0 / kRate;
+        const double level = std::min({1.0, ms / 200, (500 - ms) / 100});
+        r.left[size_t(i)] = int16_t(8000 * level * std::sin(2 * M_PI * i / 100.0));
+    }
+    for (int i = 0; i < 2000; ++i)  // a click-like hit at 700 ms
+        r.left[size_t(kRate * 7 / 10 + i)] = int16_t((i % 7 < 3 ? 12000 : -12000) * std::exp(-i / 300.0));
+    r.right = r.left;
+    const std::vector<int> found = onsets(r);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NEAR(found[0], 700, 2);
+}

@@ -66,8 +66,9 @@ XmInstrument oneShot(const char* name, std::vector<double> wave, double peak) {
 }
 
 // Tonal instruments: a loop of whole 168-frame cycles, C-4 at 262.5 Hz tuned down 5.7 cents.
+// A recording pitched octaves below C-4 plays back that many octaves faster on C-4's note.
 void tuneLoop(XmInstrument& ins, int octaveBelowC4) {
-    ins.sample.relativeNote = int8_t(28 - 12 * octaveBelowC4);
+    ins.sample.relativeNote = int8_t(28 + 12 * octaveBelowC4);
     ins.sample.finetune = 93;
 }
 
@@ -277,7 +278,7 @@ XmInstrument pluck() {
         w[i] = s;
     }
     XmInstrument ins = oneShot("pluck", w, 0.9);
-    ins.sample.relativeNote = 28 + 12;  // the C-5 recording plays as C-4
+    ins.sample.relativeNote = 28 - 12;  // the C-5 recording plays as C-4
     ins.sample.finetune = 93;
     return ins;
 }
