@@ -201,6 +201,38 @@ TEST(XmWriter, RefusesFieldsOutsideTheFormat) {
     EXPECT_THROW(writeXm(m), std::invalid_argument);
 }
 
+// ---- the instruments ---------------------------------------------------------------------------
+
+// A loop joins without a click: the step from its last frame back to its first is no bigger than
+// the steps inside it. A one-shot ends at rest, so stopping does not click either.
+TEST(Instruments, LoopsJoinSmoothlyAndOneShotsEndAtRest) {
+    const std::vector<XmInstrument> all = makeInstruments();
+    ASSERT_EQ(all.size(), size_t(kInstrumentCount));
+    for (const XmInstrument& ins : all) {
+        const std::vector<int16_t>& d = ins.sample.data;
+        ASSERT_FALSE(d.empty()) << ins.name;
+        if (ins.sample.loop == kLoopNone) {
+            EXPECT_LE(std::abs(int(d.back())), 64) << ins.name;
+            continue;
+        }
+        const size_t begin = ins.sample.loopStart, end = begin + ins.sample.loopLength;
+        int largest = 0;
+        for (size_t i = begin + 1; i < end; ++i) largest = std::max(largest, std::abs(d[i] - d[i - 1]));
+        EXPECT_LE(std::abs(d[begin] - d[end - 1]), largest) << ins.name;
+        EXPECT_TRUE(ins.volume.flags & kEnvSustain) << ins.name << ": a looped sound needs a release";
+    }
+}
+
+// Every instrument's sample is loud enough to use and never clipped at full scale.
+TEST(Instruments, SamplesUseTheRangeWithoutClipping) {
+    for (const XmInstrument& ins : makeInstruments()) {
+        int peak = 0;
+        for (int16_t v : ins.sample.data) peak = std::max(peak, std::abs(int(v)));
+        EXPECT_GT(peak, 16000) << ins.name;
+        EXPECT_LT(peak, 32767) << ins.name;
+    }
+}
+
 // ---- the tool ---------------------------------------------------------------------------------
 
 TEST(ComposeTool, ShortModulePlaysAboutThatLongAndEnds) {

@@ -249,7 +249,7 @@ XmInstrument pad() {
     });
     XmInstrument ins = loopInstrument("pad", w, 0.9);
     tuneLoop(ins, 0);
-    ins.volume = envelope({{0, 0}, {24, 56}, {48, 48}, {80, 0}}, 2);
+    ins.volume = envelope({{0, 20}, {12, 56}, {48, 48}, {80, 0}}, 2);  // a new chord swells in quickly
     ins.fadeout = 900;
     return ins;
 }
