@@ -52,9 +52,9 @@ constexpr Section kSections[kSectionCount] = {
     {85300, 96, 0, 0},                 // plasma with picture: 6 bars
     {98000, 32, 0, 0},                 // black and credits: 2 bars
     {102250, 96, 0, 0},                // finale: 6 bars
-    {115000, 20, kRowMs, 115000},      // the white flash's hit and the ring-out
+    {115000, 24, kRowMs, 115000},      // the white flash's hit and the ring-out
 };
-constexpr double kEndMs = 115000 + 20 * kRowMs;
+constexpr double kEndMs = 115000 + 24 * kRowMs;
 
 int firstRow(int section) {
     int row = 0;
@@ -528,7 +528,8 @@ class Composer {
         score_.play(b + 16, kChBass, kE.bass, kBass, 40);
         const double pages[5] = {99000, 99800, 100200, 101100, 101600};
         const uint8_t bells[5] = {note(A, 5), note(E, 5), note(C, 6), note(B, 5), note(Gs, 5)};
-        for (int i = 0; i < 5; ++i) hit(pages[i], kChBell, bells[i], kBell, 46);
+        for (int i = 0; i < 5; ++i)  // two channels in turn, so each bell rings on under the next
+            hit(pages[i], i % 2 ? kChLead : kChBell, bells[i], kBell, 46);
         arp(b + 16, 16, kE, 2, 20, 2);
         score_.play(b + 24, kChCymbal, kC4, kSweep, 50);
         roll(b + 26, 6, 20, 58, false);
@@ -571,10 +572,10 @@ class Composer {
         score_.play(b, kChLead, note(A, 5), kLead, 44);
         score_.play(b, kChBell, note(A, 5), kBell, 44);
         score_.play(b, kChArp, note(E, 6), kPluck, 30);
-        for (int ch : {kChLead, kChEcho, kChArp, kChHat}) score_.release(b + 1, ch);
-        score_.release(b + 4, kChLead);
-        score_.release(b + 6, kChBass);
-        padRelease(b + 6);
+        score_.release(b, kChEcho);  // the finale's last echo stops under the hit
+        score_.release(b + 8, kChLead);
+        score_.release(b + 10, kChBass);
+        padRelease(b + 10);
     }
 };
 
