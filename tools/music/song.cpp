@@ -24,7 +24,8 @@ namespace {
 
 enum Channel : int {
     kChKick, kChSnare, kChHat, kChPerc, kChCymbal, kChBass, kChPad1, kChPad2, kChPad3,
-    kChLead, kChEcho, kChArp, kChBell, kChHitA, kChHitB, kChTempo, kChannels
+    kChLead, kChEcho, kChArp, kChBell, kChHitA, kChHitB, kChPad4, kChPad5, kChPad6, kChTempo,
+    kChannels
 };
 
 // A section: its first row's time, its row count, and the grid inside it. rowMs 0 spreads the
@@ -171,6 +172,7 @@ class Composer {
   private:
     Timeline timeline_;
     Score score_;
+    int padSet_ = 1;
 
     // A note at a time stamp: on the nearest tick, with a note delay when it falls inside a row.
     void hit(double ms, int channel, uint8_t n, uint8_t instrument, int volume) {
@@ -187,12 +189,18 @@ class Composer {
 
     // ---- building blocks ----------------------------------------------------------------------
 
+    // Chords take turns on two sets of three channels: the old chord is released and fades
+    // under the new one instead of being cut off mid-wave, which would click.
     void pad(int row, const Chord& c, int volume) {
-        const int channels[3] = {kChPad1, kChPad2, kChPad3};
-        for (int v = 0; v < 3; ++v) score_.play(row, channels[v], c.pad[v], kPad, volume);
+        static constexpr int kSets[2][3] = {{kChPad1, kChPad2, kChPad3}, {kChPad4, kChPad5, kChPad6}};
+        padSet_ ^= 1;
+        for (int v = 0; v < 3; ++v) {
+            score_.play(row, kSets[padSet_][v], c.pad[v], kPad, volume);
+            score_.release(row, kSets[padSet_ ^ 1][v]);
+        }
     }
     void padRelease(int row) {
-        for (int ch : {kChPad1, kChPad2, kChPad3}) score_.release(row, ch);
+        for (int ch : {kChPad1, kChPad2, kChPad3, kChPad4, kChPad5, kChPad6}) score_.release(row, ch);
     }
 
     // Bass over one bar: a pattern of 16 steps, 'r' root, 'o' octave, 'f' fifth, '-' release.

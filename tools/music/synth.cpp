@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace {
 
@@ -216,7 +217,19 @@ std::vector<double> detunedLoop(int loopFrames, std::initializer_list<int> cycle
     return w;
 }
 
-XmInstrument loopInstrument(const char* name, const std::vector<double>& w, double peak) {
+// Turns a seamless loop so that it starts where the wave rises through zero: a note then starts
+// without a step. Any turn of a whole-cycle loop is still seamless.
+std::vector<double> startAtZero(const std::vector<double>& w) {
+    size_t best = 0;
+    for (size_t i = 1; i < w.size(); ++i)
+        if (w[i - 1] < 0 && w[i] >= 0 && std::fabs(w[i]) < std::fabs(w[best])) best = i;
+    std::vector<double> turned(w.begin() + std::ptrdiff_t(best), w.end());
+    turned.insert(turned.end(), w.begin(), w.begin() + std::ptrdiff_t(best));
+    return turned;
+}
+
+XmInstrument loopInstrument(const char* name, const std::vector<double>& loop, double peak) {
+    const std::vector<double> w = startAtZero(loop);
     XmInstrument ins;
     ins.name = name;
     ins.sample.name = name;
