@@ -38,6 +38,11 @@ bench: build
 clean:
 	rm -rf $(BUILD) $(SANITIZE)
 
+# Regenerates the show's music, assets/musa.xm, with the composer (the file is committed).
+.PHONY: music
+music: build
+	$(BUILD)/compose --out assets/musa.xm
+
 # The ARM soft-float cross build under qemu: the core's tests, frames identical to the desktop's
 # and the show program. Needs the desktop build for the picture converter and reference frames.
 ARM ?= build-arm
