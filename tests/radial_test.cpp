@@ -1,0 +1,133 @@
+// The radial blur against a slow per-channel reference of its four in-place passes, its safe
+// handling of a centre outside the frame and of odd shifts, and the radial-blur scene's dots and stamp.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "2d/frame.h"
+#include "effects/effects.h"
+#include "main/demo.h"
+
+namespace {
+
+using Frame = std::vector<uint32_t>;
+
+// Random pixels, top byte included, so that the blur's zero top byte is checked too.
+Frame noise(uint32_t seed) {
+    Frame f(kPixels);
+    for (auto& p : f) {
+        seed = seed * 1664525u + 1013904223u;
+        p = seed;
+    }
+    return f;
+}
+
+// Straight from the description: each pixel in visiting order becomes the per-channel truncated
+// mean of itself and its source, a 1 / 2^s step of the way to the centre.
+void referenceBlur(Frame& f, int cx, int cy, int s) {
+    auto sourceOf = [s](int v, int c) { return v <= c ? v + ((c - v) >> s) : v - ((v - c) >> s); };
+    auto visit = [&](int x, int y) {
+        const uint32_t p = f[y * 320 + x];
+        const uint32_t q = f[sourceOf(y, cy) * 320 + sourceOf(x, cx)];
+        uint32_t out = 0;
+        for (int shift : {16, 8, 0}) {
+            const uint32_t a = (p >> shift) & 255, b = (q >> shift) & 255;
+            out |= ((a + b) / 2) << shift;
+        }
+        f[y * 320 + x] = out;
+    };
+    for (int y = cy; y >= 0; --y)
+        for (int x = cx; x >= 0; --x) visit(x, y);
+    for (int y = cy; y >= 0; --y)
+        for (int x = cx + 1; x <= 319; ++x) visit(x, y);
+    for (int y = cy + 1; y <= 239; ++y)
+        for (int x = cx; x >= 0; --x) visit(x, y);
+    for (int y = cy + 1; y <= 239; ++y)
+        for (int x = cx + 1; x <= 319; ++x) visit(x, y);
+}
+
+// Index of the first differing pixel, or -1.
+int firstDifference(const Frame& a, const Frame& b) {
+    for (int i = 0; i < kPixels; ++i)
+        if (a[i] != b[i]) return i;
+    return -1;
+}
+
+void expectBlurMatches(int cx, int cy, int s, uint32_t seed, int refCx, int refCy, int refS) {
+    Frame real = noise(seed), expected = real;
+    RadialBlur(real.data(), cx, cy, s);
+    referenceBlur(expected, refCx, refCy, refS);
+    const int at = firstDifference(real, expected);
+    EXPECT_EQ(at, -1) << "centre (" << cx << ", " << cy << ") shift " << s << ": pixel (" << at % 320
+                      << ", " << at / 320 << ") is " << std::hex << real[at] << " not " << expected[at];
+}
+
+}  // namespace
+
+TEST(RadialBlur, MatchesTheFourPassReference) {
+    const int centres[][2] = {{160, 5}, {32, 5}, {287, 5}, {0, 0}, {319, 239}, {0, 239},
+                              {319, 0}, {200, 120}, {1, 238}};
+    uint32_t seed = 1;
+    for (const auto& c : centres)
+        for (int s : {1, 2, 4, 6}) expectBlurMatches(c[0], c[1], s, seed++, c[0], c[1], s);
+}
+
+TEST(RadialBlur, FeedbackOverSuccessiveCallsMatchesTheReference) {
+    Frame real = noise(99), expected = real;
+    for (int k = 0; k < 8; ++k) {
+        RadialBlur(real.data(), 40 + 30 * k, 5, 4);
+        referenceBlur(expected, 40 + 30 * k, 5, 4);
+    }
+    EXPECT_EQ(firstDifference(real, expected), -1);
+}
+
+// With shift 0 and the centre at (0, 0), pixel (1, 0) is averaged with the centre pixel.
+TEST(RadialBlur, StatedMeans) {
+    auto meanWithCentre = [](uint32_t centre, uint32_t pixel) {
+        Frame f(kPixels, 0);
+        f[0] = centre;
+        f[1] = pixel;
+        RadialBlur(f.data(), 0, 0, 0);
+        EXPECT_EQ(f[0], centre);  // the centre is its own source
+        return f[1];
+    };
+    EXPECT_EQ(meanWithCentre(0xFFFFFF, 0), 0x7F7F7Fu);         // white with black gives 127
+    EXPECT_EQ(meanWithCentre(0x22FFFF, 0xFF22FF), 0x9090FFu);  // the two dot colours: 144, 144, 255
+}
+
+// Colour spreads outward within a single call: with shift 1 a pixel 10 away takes its colour from
+// the pixel 5 away, which took it from 3 away, and so on to the white pixel next to the centre.
+// Read from the frame as it was before the call, all of them would stay black.
+TEST(RadialBlur, ColourSpreadsOutwardWithinOneCall) {
+    Frame f(kPixels, 0);
+    for (int x : {159, 160, 161}) f[5 * 320 + x] = 0xFFFFFF;
+    f[6 * 320 + 160] = 0xFFFFFF;
+    RadialBlur(f.data(), 160, 5, 1);
+    EXPECT_NE(f[5 * 320 + 170], 0u);
+    EXPECT_NE(f[5 * 320 + 150], 0u);
+    EXPECT_NE(f[16 * 320 + 160], 0u);
+    EXPECT_EQ(f[5 * 320 + 170], 0x0F0F0Fu);  // four halvings on the way: 255 >> 4
+}
+
+// A centre outside the frame is clamped onto its nearest edge; a negative shift counts as 0 and a
+// shift beyond 31 as 31 (no pixel moves: each is its own source, only the top byte is cleared).
+TEST(RadialBlur, OutOfRangeArgumentsAreClamped) {
+    expectBlurMatches(-50, 5, 4, 7, 0, 5, 4);
+    expectBlurMatches(400, 5, 4, 8, 319, 5, 4);
+    expectBlurMatches(160, -1, 4, 9, 160, 0, 4);
+    expectBlurMatches(160, 1000, 4, 10, 160, 239, 4);
+    expectBlurMatches(-2147483647 - 1, 2147483647, 2, 11, 0, 239, 2);
+    expectBlurMatches(160, 5, -3, 12, 160, 5, 0);
+    expectBlurMatches(160, 5, 1000, 13, 160, 5, 31);
+    const Frame before = noise(14);
+    Frame f = before;
+    RadialBlur(f.data(), 160, 5, 9);
+    for (int i = 0; i < kPixels; ++i) ASSERT_EQ(f[i], before[i] & 0xFFFFFFu) << i;
+}
+
+// A shift of 0 averages every pixel with the centre's row or column pixel: safe, and as described.
+TEST(RadialBlur, ShiftZeroAveragesWithTheCentreLine) {
+    for (const auto& c : {std::pair{160, 5}, std::pair{0, 0}, std::pair{319, 239}})
+        expectBlurMatches(c.first, c.second, 0, 20 + c.first, c.first, c.second, 0);
+}
