@@ -5,7 +5,7 @@
 set -e
 
 packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpng-dev
-  libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev xvfb xdotool"
+  libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool"
 if [ "$1" = arm ]; then
   packages="$packages gcc-arm-linux-gnueabi g++-arm-linux-gnueabi qemu-user googletest"
 fi

@@ -1,0 +1,34 @@
+// process.h: runs the project's real programs from the tests, with a watchdog so nothing hangs.
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int status = -1;        // exit status, or -1 if killed by a signal or the watchdog
+    bool timedOut = false;
+    double seconds = 0;     // wall time from start to exit
+    std::string output;     // standard error and standard output, interleaved
+};
+
+struct ProcessOptions {
+    std::string folder;                  // working folder; empty: the test's own
+    std::vector<std::string> setEnv;     // "NAME=value" added to (or replacing in) the environment
+    std::vector<std::string> unsetEnv;   // names removed from the environment
+    double timeoutSeconds = 30;
+};
+
+// A program started in the background; its output is collected when it is waited for.
+struct Process {
+    pid_t pid = -1;
+    int outputFd = -1;
+    double started = 0;
+};
+
+Process startProcess(const std::vector<std::string>& argv, const ProcessOptions& options);
+ProcessResult waitProcess(Process& process, double timeoutSeconds);
+ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+
+// A fresh empty folder under the system's temporary folder.
+std::string makeTempFolder();
