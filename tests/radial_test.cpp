@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "2d/frame.h"
+#include "assets/pictures.h"
+#include "effects/sync.h"
+#include "effects/tables.h"
 #include "effects/effects.h"
 #include "main/demo.h"
 
@@ -62,6 +65,58 @@ void expectBlurMatches(int cx, int cy, int s, uint32_t seed, int refCx, int refC
     EXPECT_EQ(at, -1) << "centre (" << cx << ", " << cy << ") shift " << s << ": pixel (" << at % 320
                       << ", " << at / 320 << ") is " << std::hex << real[at] << " not " << expected[at];
 }
+
+struct Dot {
+    int x, y;
+};
+
+// Dot i of chain j at show time t, from the description.
+Dot dotAt(int32_t t, int j, int i) {
+    const int a = 150 * j + 2 * i;
+    return {160 + (sine[(a + t * j / 8) % 1000] >> 2), 54 + (cose[(a + t * j / 4) % 1000] >> 3)};
+}
+
+int blurCentreAt(int32_t t) { return 160 + (sine[(t / 8 + 400) % 1000] >> 1); }
+
+// The whole scene from its description: dots, the reference blur, the stamp.
+void referenceScene(Frame& f, int32_t t) {
+    int pair = 0;
+    while (radialsync[2 * pair + 1] < t) ++pair;
+    const bool lit = radialsync[2 * pair] < t && t < radialsync[2 * pair + 1];
+    for (int j = 1; j <= 5; ++j)
+        for (int i = 0; i < 50; ++i) {
+            const Dot d = dotAt(t, j, i);
+            if (j % 2 == 0) {
+                f[d.y * 320 + d.x] = f[d.y * 320 + d.x + 1] = 0x22FFFF;
+            } else {
+                f[d.y * 320 + d.x] = f[(d.y + 1) * 320 + d.x] = 0xFF22FF;
+            }
+        }
+    referenceBlur(f, blurCentreAt(t), 5, 4);
+    for (int y = 50; y <= 239; ++y)
+        for (int x = 80; x <= 259; ++x)
+            if (silhouette[4 * (y * 320 + x) + 2] != 0) f[y * 320 + x] = lit ? 0x999999 : 0;
+}
+
+int stampPixels() {
+    int n = 0;
+    for (int y = 50; y <= 239; ++y)
+        for (int x = 80; x <= 259; ++x) n += silhouette[4 * (y * 320 + x) + 2] != 0;
+    return n;
+}
+
+// How many pixels of the stamp area carry colour where the silhouette's mask is set.
+int stampPixelsOf(const Frame& f, uint32_t colour) {
+    int n = 0;
+    for (int y = 50; y <= 239; ++y)
+        for (int x = 80; x <= 259; ++x)
+            n += silhouette[4 * (y * 320 + x) + 2] != 0 && f[y * 320 + x] == colour;
+    return n;
+}
+
+struct RadialScene : ::testing::Test {
+    static void SetUpTestSuite() { initDemo(); }
+};
 
 }  // namespace
 
@@ -130,4 +185,41 @@ TEST(RadialBlur, OutOfRangeArgumentsAreClamped) {
 TEST(RadialBlur, ShiftZeroAveragesWithTheCentreLine) {
     for (const auto& c : {std::pair{160, 5}, std::pair{0, 0}, std::pair{319, 239}})
         expectBlurMatches(c.first, c.second, 0, 20 + c.first, c.first, c.second, 0);
+}
+
+TEST_F(RadialScene, ReferenceDotsAndCentreAtStatedTimes) {
+    // The test's own reading of the description, checked against the stated positions first.
+    EXPECT_EQ(blurCentreAt(70000), 263);
+    EXPECT_EQ(blurCentreAt(68500), 130);
+    EXPECT_EQ(dotAt(70000, 1, 0).x, 122);
+    EXPECT_EQ(dotAt(70000, 1, 0).y, 35);
+    EXPECT_EQ(dotAt(70000, 2, 0).x, 99);
+    EXPECT_EQ(dotAt(70000, 2, 0).y, 44);
+}
+
+// Frame after frame from the black before the scene, with the feedback of each on the next,
+// across the first sync window's edges (68520 and 68660 not lit, 68521 and 68659 lit).
+TEST_F(RadialScene, FramesMatchTheReferenceAcrossASyncWindow) {
+    Frame real(kPixels, 0), expected(kPixels, 0);
+    for (int32_t t : {68500, 68517, 68520, 68521, 68538, 68600, 68659, 68660, 68661, 68700, 70000, 85299}) {
+        effect7(real.data(), t);
+        referenceScene(expected, t);
+        const int at = firstDifference(real, expected);
+        ASSERT_EQ(at, -1) << "t=" << t << ": pixel (" << at % 320 << ", " << at / 320 << ") is "
+                          << std::hex << real[at] << " not " << expected[at];
+    }
+}
+
+TEST_F(RadialScene, StampIsGreyInsideAWindowAndBlackOutside) {
+    ASSERT_GT(stampPixels(), 0) << "the silhouette has no figure in the stamped area";
+    for (int32_t t : {68521, 71400, 85279}) {
+        Frame f(kPixels, 0x00404040);
+        effect7(f.data(), t);
+        EXPECT_EQ(stampPixelsOf(f, 0x999999), stampPixels()) << "t=" << t;
+    }
+    for (int32_t t : {68520, 68660, 71000, 85280, 85299}) {
+        Frame f(kPixels, 0x00404040);
+        effect7(f.data(), t);
+        EXPECT_EQ(stampPixelsOf(f, 0), stampPixels()) << "t=" << t;
+    }
 }

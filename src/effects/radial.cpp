@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include "2d/frame.h"
+#include "assets/pictures.h"
 #include "effects.h"
+#include "sync.h"
+#include "tables.h"
 
 // Channel-wise truncated mean of two pixels, top byte 0: (p + q) >> 1 per channel is
 // (p >> 1) + (q >> 1) + (the carry both low bits make together).
@@ -46,4 +49,56 @@ void RadialBlur(uint32_t* frame, int cx, int cy, int s) {
     blurQuarter(frame, sourceColumn, cy, s, cy, -1, -1, cx + 1, kWidth, 1);         // upper right
     blurQuarter(frame, sourceColumn, cy, s, cy + 1, kHeight, 1, cx, -1, -1);        // lower left
     blurQuarter(frame, sourceColumn, cy, s, cy + 1, kHeight, 1, cx + 1, kWidth, 1); // lower right
+}
+
+namespace {
+
+constexpr int kChains = 5;
+constexpr int kDotsPerChain = 50;
+constexpr uint32_t kEvenChainColour = 0x22FFFF;  // chains 2 and 4: two pixels side by side
+constexpr uint32_t kOddChainColour = 0xFF22FF;   // chains 1, 3 and 5: two pixels one above the other
+constexpr int kBlurRow = 5;                      // the centre sits near the top edge
+constexpr int kBlurShift = 4;                    // each pixel pulls from 1/16 of the way in
+constexpr int kStampLeft = 80, kStampRight = 259, kStampTop = 50, kStampBottom = 239;
+constexpr uint32_t kStampLit = 0x999999;         // inside a radialsync window; black outside
+
+// A table entry for any integer index, negative ones included (the show only passes positive ones).
+int S(int n) { return sine[((n % kTurn) + kTurn) % kTurn]; }
+int C(int n) { return cose[((n % kTurn) + kTurn) % kTurn]; }
+
+// t * j as a 32-bit product that wraps instead of overflowing, then an arithmetic shift.
+int scaledTime(int32_t t, int j, int shift) {
+    return static_cast<int32_t>(static_cast<uint32_t>(t) * static_cast<uint32_t>(j)) >> shift;
+}
+
+}  // namespace
+
+void effect7_init() {}
+
+void effect7(uint32_t* frame, int32_t t) {
+    const bool lit = windowActive(radialsync, t, t);
+
+    for (int j = 1; j <= kChains; ++j) {  // chain j moves j times as fast as chain 1
+        const int across = scaledTime(t, j, 3), down = scaledTime(t, j, 2);
+        for (int i = 0; i < kDotsPerChain; ++i) {
+            const int a = 150 * j + 2 * i;
+            const int x = 160 + (S(a + across) >> 2);  // 96..223
+            const int y = 54 + (C(a + down) >> 3);     // 22..86
+            uint32_t* at = frame + y * kWidth + x;
+            if (j % 2 == 0) {
+                at[0] = at[1] = kEvenChainColour;
+            } else {
+                at[0] = at[kWidth] = kOddChainColour;
+            }
+        }
+    }
+
+    RadialBlur(frame, 160 + (S((t >> 3) + 400) >> 1), kBlurRow, kBlurShift);  // centre column 32..287
+
+    const uint32_t stamp = lit ? kStampLit : 0;
+    for (int y = kStampTop; y <= kStampBottom; ++y) {
+        uint32_t* out = frame + y * kWidth;
+        const uint8_t* mask = silhouette + y * kWidth * 4 + 2;  // the blue byte is the mask
+        for (int x = kStampLeft; x <= kStampRight; ++x) out[x] = mask[4 * x] != 0 ? stamp : out[x];
+    }
 }
