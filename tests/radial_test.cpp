@@ -125,7 +125,7 @@ TEST(RadialBlur, MatchesTheFourPassReference) {
                               {319, 0}, {200, 120}, {1, 238}};
     uint32_t seed = 1;
     for (const auto& c : centres)
-        for (int s : {1, 2, 4, 6}) expectBlurMatches(c[0], c[1], s, seed++, c[0], c[1], s);
+        for (int s : {1, 2, 3, 4, 6, 8}) expectBlurMatches(c[0], c[1], s, seed++, c[0], c[1], s);
 }
 
 TEST(RadialBlur, FeedbackOverSuccessiveCallsMatchesTheReference) {

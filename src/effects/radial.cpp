@@ -20,15 +20,51 @@ static inline int towards(int v, int centre, int s) {
     return v <= centre ? v + ((centre - v) >> s) : v - ((v - centre) >> s);
 }
 
-// One pass over a quarter, rows and columns in visiting order (outward from the centre). The
-// source of a pixel lies between it and the centre, so it has already been replaced in this pass
-// unless it is the pixel itself: colour spreads outward within one call, and the order matters.
-static void blurQuarter(uint32_t* frame, const int* sourceColumn, int cy, int s,
-                        int rowFirst, int rowEnd, int rowStep, int colFirst, int colEnd, int colStep) {
+// One row of a pass whose source row is the row itself: pixel after pixel in visiting order,
+// since each may read the one just replaced.
+static void blurRowInPlace(uint32_t* row, const int* sourceColumn, int colFirst, int colEnd, int colStep) {
+    for (int x = colFirst; x != colEnd; x += colStep) row[x] = meanPixel(row[x], row[sourceColumn[x]]);
+}
+
+// n pixels averaged with n pixels of another row: no order within, so the compiler vectorises it.
+static void meanRun(uint32_t* __restrict out, const uint32_t* __restrict source, int n) {
+    for (int i = 0; i < n; ++i) out[i] = meanPixel(out[i], source[i]);
+}
+
+// One row of a pass whose source row is another row, already replaced in this pass. Along the
+// row the source column lies k columns nearer the centre, with k the same for every run of 2^s
+// columns: each run is averaged with a contiguous run of the source row.
+static void blurRowFromRow(uint32_t* row, const uint32_t* source, int cx, int s, bool leftOfCentre) {
+    const int run = s >= 9 ? 512 : 1 << s;  // 2^s, no wider than needed: distances are below 320
+    if (leftOfCentre) {  // columns cx .. 0, distance d = cx - x, source x + (d >> s)
+        for (int k = 0; k * run <= cx; ++k) {
+            const int nearest = cx - k * run, farthest = std::max(cx - (k + 1) * run + 1, 0);
+            meanRun(row + farthest, source + farthest + k, nearest - farthest + 1);
+        }
+    } else {  // columns cx + 1 .. 319, distance d = x - cx, source x - (d >> s)
+        for (int k = 0; cx + std::max(k * run, 1) < kWidth; ++k) {
+            const int nearest = cx + std::max(k * run, 1), farthest = std::min(cx + (k + 1) * run - 1, kWidth - 1);
+            meanRun(row + nearest, source + nearest - k, farthest - nearest + 1);
+        }
+    }
+}
+
+// One pass over a quarter, rows in visiting order (outward from the centre). The source of a
+// pixel lies between it and the centre, so it has already been replaced in this pass unless it is
+// the pixel itself: colour spreads outward within one call, and the order matters.
+static void blurQuarter(uint32_t* frame, const int* sourceColumn, int cx, int cy, int s,
+                        int rowFirst, int rowEnd, int rowStep, bool leftOfCentre) {
+    const int colFirst = leftOfCentre ? cx : cx + 1;
+    const int colEnd = leftOfCentre ? -1 : kWidth;
+    const int colStep = leftOfCentre ? -1 : 1;
     for (int y = rowFirst; y != rowEnd; y += rowStep) {
         uint32_t* row = frame + y * kWidth;
-        const uint32_t* source = frame + towards(y, cy, s) * kWidth;
-        for (int x = colFirst; x != colEnd; x += colStep) row[x] = meanPixel(row[x], source[sourceColumn[x]]);
+        const int sourceRow = towards(y, cy, s);
+        if (sourceRow == y) {
+            blurRowInPlace(row, sourceColumn, colFirst, colEnd, colStep);
+        } else {
+            blurRowFromRow(row, frame + sourceRow * kWidth, cx, s, leftOfCentre);
+        }
     }
 }
 
@@ -45,10 +81,10 @@ void RadialBlur(uint32_t* frame, int cx, int cy, int s) {
     int sourceColumn[kWidth];  // the same for every row: computed once per call
     for (int x = 0; x < kWidth; ++x) sourceColumn[x] = towards(x, cx, s);
 
-    blurQuarter(frame, sourceColumn, cy, s, cy, -1, -1, cx, -1, -1);                // upper left
-    blurQuarter(frame, sourceColumn, cy, s, cy, -1, -1, cx + 1, kWidth, 1);         // upper right
-    blurQuarter(frame, sourceColumn, cy, s, cy + 1, kHeight, 1, cx, -1, -1);        // lower left
-    blurQuarter(frame, sourceColumn, cy, s, cy + 1, kHeight, 1, cx + 1, kWidth, 1); // lower right
+    blurQuarter(frame, sourceColumn, cx, cy, s, cy, -1, -1, true);        // upper left
+    blurQuarter(frame, sourceColumn, cx, cy, s, cy, -1, -1, false);       // upper right
+    blurQuarter(frame, sourceColumn, cx, cy, s, cy + 1, kHeight, 1, true);   // lower left
+    blurQuarter(frame, sourceColumn, cx, cy, s, cy + 1, kHeight, 1, false);  // lower right
 }
 
 namespace {
