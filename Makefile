@@ -3,7 +3,7 @@ BUILD    ?= build
 SANITIZE ?= build-sanitize
 JOBS     ?= $(shell nproc)
 
-.PHONY: all build run test test-unit test-sanitize bench clean
+.PHONY: all build run test test-unit test-sanitize bench clean art
 
 all: build
 
@@ -24,6 +24,13 @@ test-sanitize:
 	  -DSHOW_SHELL=OFF -DSHOW_TOOLS=OFF -DSHOW_BENCH=OFF > /dev/null
 	cmake --build $(SANITIZE) -j$(JOBS)
 	ctest --test-dir $(SANITIZE) -L core --output-on-failure -j$(JOBS)
+
+# Paints the seventeen pictures again into assets/pictures/ (the PNGs are committed; the build
+# converts them into the program).
+art:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build $(BUILD) -j$(JOBS) --target paint
+	$(BUILD)/paint assets/pictures
 
 bench: build
 	$(BUILD)/bench

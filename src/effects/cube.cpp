@@ -1,0 +1,153 @@
+// cube.cpp: the cube and stripes scene: drifting grey stripes with the logo blended over them by
+// alpha (effect5), then a turning cube of twelve flat triangles drawn back to front (effect11).
+#include "effects.h"
+#include "cube.h"
+
+#include <cmath>
+
+#include "2d/frame.h"
+#include "assets/pictures.h"
+#include "mobilePolygon/mobilePolygon.h"
+
+const float gCube[kCubeCorners][3] = {
+    {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+    {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1},
+};
+
+// Two triangles per side: z = -1, z = +1, x = -1, x = +1, y = -1, y = +1.
+const int32_t gCubeFaces[kCubeFaces][3] = {
+    {0, 1, 2}, {0, 3, 2}, {4, 5, 6}, {4, 7, 6}, {0, 4, 7}, {0, 3, 7},
+    {1, 2, 5}, {6, 2, 5}, {0, 1, 4}, {5, 1, 4}, {2, 3, 7}, {2, 6, 7},
+};
+
+// Whole words, top byte included: the filler stores them unchanged.
+const uint32_t gCubeColours[kCubeFaces] = {
+    0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555,
+    0x22222222, 0x22222222, 0x22222222, 0x22222222, 0x22222222, 0x22222222,
+};
+
+float gAng1;
+float gAng2;
+
+namespace {
+
+constexpr uint32_t kStripe = 0x222222;
+constexpr int kStripePeriod = 18;  // along x + y: 9 pixels of stripe, 9 of what was there
+constexpr int kStripeWidth = 9;
+constexpr int kStripeStepMs = 20;  // one diagonal step toward the top-left every 20 ms
+constexpr int kLogoSkip = 10;      // alpha at or below: the logo leaves the pixel
+constexpr int kLogoCopy = 245;     // alpha above: the logo's colour replaces it
+
+constexpr float kTurn1PerMs = 0.001f;
+constexpr float kTurn2PerMs = 0.0016666667f;  // the float nearest 1/600
+constexpr double kEyeDistance = 4.0;
+constexpr float kScale = 80.0f;    // pixels per unit of projected size
+constexpr float kCentreX = 90.0f;  // left of and below the frame's centre
+constexpr float kCentreY = 180.0f;
+
+// The stripes of one row: pixel x takes the stripe colour where (x + y + s) mod 18 is below 9.
+// From a non-negative start the remainders run through lane[phase + x], no division per pixel.
+void stripeRow(uint32_t* row, int y, int s, const uint32_t* lane) {
+    if (y + s < 0) {  // negative times only: the sum changes sign along the row
+        for (int x = 0; x < kWidth; ++x)
+            if ((x + y + s) % kStripePeriod < kStripeWidth) row[x] = kStripe;
+        return;
+    }
+    const uint32_t* inStripe = lane + (y + s) % kStripePeriod;  // all ones on a stripe, else 0
+    for (int x = 0; x < kWidth; ++x) row[x] = (kStripe & inStripe[x]) | (row[x] & ~inStripe[x]);
+}
+
+}  // namespace
+
+// Per channel the masked 32-bit form (((a * (S & M)) >> 8) + (((255 - a) * (D & M)) >> 8)) & M
+// comes to: red and green (a * s + (255 - a) * d) >> 8, blue (a * s >> 8) + ((255 - a) * d >> 8),
+// each below 256, so nothing spills into a neighbour and every product fits in 16 bits. Blue
+// rounds its two terms down apart, so it can come out one below red or green for equal inputs.
+uint32_t logoOver(uint32_t below, const uint8_t* rgba) {
+    const uint16_t a = rgba[3], na = 255 - a;
+    const uint16_t dr = (below >> 16) & 0xFF, dg = (below >> 8) & 0xFF, db = below & 0xFF;
+    const uint16_t r = static_cast<uint16_t>(a * rgba[0] + na * dr) >> 8;
+    const uint16_t g = static_cast<uint16_t>(a * rgba[1] + na * dg) >> 8;
+    const uint16_t b = (static_cast<uint16_t>(a * rgba[2]) >> 8) + (static_cast<uint16_t>(na * db) >> 8);
+    const uint32_t over = a > kLogoCopy ? packPixel(rgba) : (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
+    return a <= kLogoSkip ? below : over;
+}
+
+void effect5_init() {}
+
+void effect5(uint32_t* frame, int32_t t) {
+    const int s = t / kStripeStepMs;  // truncates toward zero
+    uint32_t lane[kWidth + kStripePeriod];
+    for (int j = 0; j < kWidth + kStripePeriod; ++j) lane[j] = j % kStripePeriod < kStripeWidth ? ~0u : 0u;
+    for (int y = 0; y < kHeight; ++y) {
+        uint32_t* row = frame + y * kWidth;
+        stripeRow(row, y, s, lane);
+        const uint8_t* logo = tarnivoisback + 4 * y * kWidth;
+        for (int x = 0; x < kWidth; x += 4) {
+            if ((logo[4 * x + 3] | logo[4 * x + 7] | logo[4 * x + 11] | logo[4 * x + 15]) == 0)
+                continue;  // most of the logo is clear: skip four pixels at once
+            for (int k = x; k < x + 4; ++k) row[k] = logoOver(row[k], logo + 4 * k);
+        }
+    }
+}
+
+void effect11_init() {}
+
+// Every step rounds where written: doubles for the turns and the perspective, each named result
+// stored as a float. The corners and the face order are fixed to the pixel, so nothing may be
+// fused or kept at higher precision.
+void projectCube(int32_t t, CubeCorner corner[kCubeCorners]) {
+    gAng1 = static_cast<float>(t) * kTurn1PerMs;
+    gAng2 = static_cast<float>(t) * kTurn2PerMs;
+    const double c1 = std::cos(static_cast<double>(gAng1)), s1 = std::sin(static_cast<double>(gAng1));
+    const double c2 = std::cos(static_cast<double>(gAng2)), s2 = std::sin(static_cast<double>(gAng2));
+    for (int v = 0; v < kCubeCorners; ++v) {
+        const double X = gCube[v][0], Y = gCube[v][1], Z = gCube[v][2];
+        const float x1 = static_cast<float>(c1 * X - s1 * Y);
+        const float y1 = static_cast<float>(s1 * X + c1 * Y);
+        // The second turn takes (Z, y1) as the first takes (X, Y): not the textbook x-axis turn.
+        const float y2 = static_cast<float>(c2 * Z - s2 * y1);
+        const float z2 = static_cast<float>(s2 * Z + c2 * y1);
+        const double k = 1.0 / (z2 + kEyeDistance);  // z2 + 4 stays above 2.2
+        corner[v] = {static_cast<float>(x1 * k), static_cast<float>(y2 * k), z2};
+    }
+}
+
+void sortCubeFaces(const CubeCorner corner[kCubeCorners], int order[kCubeFaces]) {
+    float key[kCubeFaces];  // two float additions, in this order
+    for (int f = 0; f < kCubeFaces; ++f) {
+        const int32_t* face = gCubeFaces[f];
+        key[f] = (corner[face[0]].pz + corner[face[1]].pz) + corner[face[2]].pz;
+    }
+    for (int f = 0; f < kCubeFaces; ++f) order[f] = f;
+    // Bubble sort, farthest first; the strict test keeps equal keys in face order.
+    for (int pass = 0; pass < kCubeFaces; ++pass)
+        for (int j = 0; j + 1 < kCubeFaces; ++j)
+            if (key[order[j + 1]] > key[order[j]]) {
+                const int swapped = order[j];
+                order[j] = order[j + 1];
+                order[j + 1] = swapped;
+            }
+}
+
+ScreenPoint cubeScreenPoint(const CubeCorner& corner) {
+    const float sx = corner.px * kScale + kCentreX;  // a float multiply, then a float add
+    const float sy = corner.py * kScale + kCentreY;
+    return {static_cast<int>(sx), static_cast<int>(sy)};  // truncation toward zero
+}
+
+// No culling and no depth buffer: nearer faces are simply drawn later.
+void effect11(uint32_t* frame, int32_t t) {
+    CubeCorner corner[kCubeCorners];
+    projectCube(t, corner);
+    int order[kCubeFaces];
+    sortCubeFaces(corner, order);
+    for (int f : order) {
+        Coordinate c[3];
+        for (int k = 0; k < 3; ++k) {
+            const ScreenPoint p = cubeScreenPoint(corner[gCubeFaces[f][k]]);
+            c[k] = mobInt2Coordinate(p.x, p.y, 0, 0);  // whole pixels, no texture
+        }
+        mobDrawFlatTriangle(frame, gCubeColours[f], c[0], c[1], c[2]);
+    }
+}

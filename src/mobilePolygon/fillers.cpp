@@ -1,0 +1,84 @@
+// fillers.cpp: flat and alpha-blended textured triangles, drawn span by span from the edge table.
+#include "mobilePolygon.h"
+#include "wrap.h"
+
+constexpr int kRowPixels = 320;  // the Frame buffer's row length; spans are addressed row * 320 + x
+
+// The texel's Picture bytes read as one little-endian word and blended channel by channel where
+// they lie, not repacked: the picture's red byte meets the frame's blue channel and its blue byte
+// the red one. The upper two channels divide once after the sum; the lowest divides each product,
+// so it can come out one below the others.
+static inline uint32_t blendTexel(const uint8_t* texel, uint32_t f) {
+    const uint32_t t = uint32_t(texel[0]) | (uint32_t(texel[1]) << 8) | (uint32_t(texel[2]) << 16) |
+                       (uint32_t(texel[3]) << 24);
+    const uint32_t alpha = t >> 24;
+    const uint32_t beta = 255 - alpha;
+    const uint32_t high = (alpha * ((t >> 16) & 0xFF) + beta * ((f >> 16) & 0xFF)) >> 8;
+    const uint32_t middle = (alpha * ((t >> 8) & 0xFF) + beta * ((f >> 8) & 0xFF)) >> 8;
+    const uint32_t low = ((alpha * (t & 0xFF)) >> 8) + ((beta * (f & 0xFF)) >> 8);
+    return (high << 16) | (middle << 8) | low;
+}
+
+void mobRenderLine(uint32_t* frame, int rowOffset, const Texture* texture, Coordinate left, Coordinate right) {
+    const Fixed du = wrapSub(right.u, left.u);
+    const Fixed dv = wrapSub(right.v, left.v);
+    const Fixed w = wrapSub(right.x, left.x);
+    Fixed stepU = du, stepV = dv;  // narrower than 1.0: the whole difference in one pixel
+    if (wholePart(w) > 0) {
+        stepU = mobDivFixed(du, w);
+        stepV = mobDivFixed(dv, w);
+    }
+    const int width = texture->width;
+    const int texels = width * texture->height;
+    const uint8_t* pixels = texture->pixels;
+    uint32_t* out = frame + rowOffset;
+    Fixed u = left.u, v = left.v;
+    const int last = wholePart(right.x);
+    for (int x = wholePart(left.x); x <= last; ++x) {
+        const int index = width * wholePart(v) + wholePart(u);  // a column past the width reads the next row
+        if (index < 0 || index >= texels)
+            out[x] = 0xFFFFFFFFu;
+        else
+            out[x] = blendTexel(pixels + 4 * index, out[x]);
+        u = wrapAdd(u, stepU);
+        v = wrapAdd(v, stepV);
+    }
+}
+
+void mobRenderFlatLine(uint32_t* frame, int rowOffset, uint32_t colour, Coordinate left, Coordinate right) {
+    uint32_t* out = frame + rowOffset;
+    const int last = wholePart(right.x);
+    for (int x = wholePart(left.x); x <= last; ++x) out[x] = colour;
+}
+
+// The edge order matters: an edge on a single row overwrites what earlier edges left there.
+static void scanTriangle(Coordinate a, Coordinate b, Coordinate c, bool textured) {
+    mobInitRender();
+    mobClearEdges(wholePart(a.y), wholePart(b.y), wholePart(c.y));
+    if (textured) {
+        mobRasterizeEdge(a, b);
+        mobRasterizeEdge(b, c);
+        mobRasterizeEdge(c, a);
+    } else {
+        mobRasterizeFlatEdge(a, b);
+        mobRasterizeFlatEdge(b, c);
+        mobRasterizeFlatEdge(c, a);
+    }
+}
+
+void mobDrawTriangle(uint32_t* frame, const Texture* texture, Coordinate a, Coordinate b, Coordinate c) {
+    scanTriangle(a, b, c, true);
+    for (int row = gTop; row <= gBottom; ++row) {
+        const EdgeInfo& e = gEdgeInfo[row];
+        mobRenderLine(frame, row * kRowPixels, texture, {e.left, 0, e.leftU, e.leftV},
+                      {e.right, 0, e.rightU, e.rightV});
+    }
+}
+
+void mobDrawFlatTriangle(uint32_t* frame, uint32_t colour, Coordinate a, Coordinate b, Coordinate c) {
+    scanTriangle(a, b, c, false);
+    for (int row = gTop; row <= gBottom; ++row) {
+        const EdgeInfo& e = gEdgeInfo[row];
+        mobRenderFlatLine(frame, row * kRowPixels, colour, {e.left, 0, 0, 0}, {e.right, 0, 0, 0});
+    }
+}
