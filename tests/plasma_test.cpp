@@ -154,8 +154,6 @@ TEST_F(Plasma, Effect2OffsetsAtStatedTimes) {
 TEST_F(Plasma, Effect12OffsetsAtStatedTimes) {
     expectSameFrame(drawn(effect12, 102250), referenceBehind(demogirl2, plasmapic2, 88, 140, 177, 138),
                     "t=102250");
-    expectSameFrame(drawn(effect12, 90000), referenceBehind(demogirl2, plasmapic2, 78, 128, 128, 192),
-                    "t=90000");
 }
 
 TEST_F(Plasma, Effect9DriftsThroughThePicture) {
@@ -175,14 +173,5 @@ TEST_F(Plasma, Effect9WrapsEvery4096Milliseconds) {
     for (int32_t t : {59600, 61234, 64195}) {
         expectSameFrame(drawn(effect9, t), drawn(effect9, t + 4096), "t=" + std::to_string(t));
         EXPECT_TRUE(drawn(effect9, t) != drawn(effect9, t + 8)) << "the plasma must move at t=" << t;
-    }
-}
-
-TEST_F(Plasma, PutChickDrawsTheOpaquePartOfThePortraitOnly) {
-    Frame f(kPixels, 0x00ABCDEF);
-    PutChick(f.data());
-    for (int i = 0; i < kPixels; ++i) {
-        const uint32_t expected = demogirl[4 * i + 3] != 0 ? packed(demogirl, i) : 0x00ABCDEFu;
-        ASSERT_EQ(f[i], expected) << "pixel " << i;
     }
 }

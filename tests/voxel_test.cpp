@@ -98,16 +98,6 @@ TEST_F(Voxel, NearestDepthReadsTheStatedColumnAndSurges) {
     expectStrip(f, 1, 195, 239, kBlue, "the neighbouring strip has no peak");
 }
 
-// At t = 51490 the pair (51490, 51630) is found but 51490 is not strictly inside: no surge, and
-// s = 10298 puts the nearest depth on column 934. The same peak is 63 rows tall.
-TEST_F(Voxel, NoSurgeOnTheWindowStart) {
-    flatMap(0);
-    voxelmap[3 * 2048 + 934] = 255;
-    const Frame f = draw(51490);
-    expectStrip(f, 3, 227, 239, kGreen, "near bar without surge");
-    expectStrip(f, 3, 226, 226, kBlue, "farther terrain just above it");
-}
-
 // The surge compares t rounded down to 5 ms: for the window (51490, 51630) the bars grow from
 // t = 51495 through t = 51629 only. A flat map of 255 shows it as the height of the nearest bar.
 TEST_F(Voxel, SurgeFollowsTheTimeRoundedDownToFiveMilliseconds) {
