@@ -124,8 +124,8 @@ TEST(RadialBlur, MatchesTheFourPassReference) {
     const int centres[][2] = {{160, 5}, {32, 5}, {287, 5}, {0, 0}, {319, 239}, {0, 239},
                               {319, 0}, {200, 120}, {1, 238}};
     uint32_t seed = 1;
-    for (const auto& c : centres)
-        for (int s : {0, 1, 2, 3, 4, 6, 8})  // 0: each pixel meets the centre row or column expectBlurMatches(c[0], c[1], s, seed++, c[0], c[1], s);
+    for (const auto& c : centres)  // shift 0: every pixel is averaged with the centre row or column
+        for (int s : {0, 1, 2, 3, 4, 6, 8}) expectBlurMatches(c[0], c[1], s, seed++, c[0], c[1], s);
 }
 
 // With shift 0 and the centre at (0, 0), pixel (1, 0) is averaged with the centre pixel.
