@@ -37,3 +37,8 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE)
+
+# Regenerates the show's music, assets/musa.xm, with the composer (the file is committed).
+.PHONY: music
+music: build
+	$(BUILD)/compose --out assets/musa.xm

@@ -107,7 +107,7 @@ Picture paintCredVelmit() {
 }
 
 Picture paintCredOrsadun() {
-    return paintCredit({"ORSADUN", "MUSIC", 0.78, 272, 120, 38, 116, 112, 34, [](cairo_t* cr) {
+    return paintCredit({"ORSADUN", "MUSIC", 0.78, 262, 120, 36, 112, 114, 31, [](cairo_t* cr) {
         for (int i = 1; i <= 3; ++i) {  // a source with sound waves
             cairo_new_sub_path(cr);
             cairo_arc(cr, -0.6, 0, 0.45 * i, -0.8, 0.8);
