@@ -50,8 +50,10 @@ TEST_F(Scenes, HelmetWaveLineAtTheGivenTime) {
     const std::pair<int, int> expected[] = {{73, 109}, {100, 100}, {156, 68}, {200, 96}, {233, 108}};
     for (auto [x, row] : expected) {
         EXPECT_EQ(f[row * kWidth + x], kWave) << "column " << x;
-        for (int y = 0; y < kHeight; ++y)
-            if (y != row) ASSERT_EQ(f[y * kWidth + x], helmetFrame[y * kWidth + x]) << x << "," << y;
+        for (int y = 0; y < kHeight; ++y) {
+            if (y == row) continue;
+            ASSERT_EQ(f[y * kWidth + x], helmetFrame[y * kWidth + x]) << x << "," << y;
+        }
     }
 }
 
