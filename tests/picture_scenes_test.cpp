@@ -134,13 +134,6 @@ TEST_F(Scenes, HangingLinesStayInTheFrame) {
     }
 }
 
-TEST_F(Scenes, HangingLinesStartAtTheCentreWhileTheSwayIsZero) {
-    const Frame first = draw(effect3, 0);
-    EXPECT_EQ(first[kWidth + 160], 0xFFFFFFu);
-    EXPECT_EQ(draw(effect3, 39), first);
-    EXPECT_NE(draw(effect3, 40), first);
-}
-
 TEST_F(Scenes, TimelineCallsThePictureScenes) {
     Frame f(kPixels, kMarker);
     doDemoAt(f.data(), 8800);
