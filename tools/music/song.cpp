@@ -9,9 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -434,11 +431,8 @@ class Composer {
             hit(voxelsync[2 * i], kChHitB, toms[i % 3], kTom, 60);
             hit(voxelsync[2 * i], kChLead, uint8_t(chords[i / 3].pad[i % 3] + 12), kLead, 50);
         }
-        for (int i = 0; i < 9; ++i) {  // each stab is short: a note-off two rows on
-            const auto [row, tick] = timeline_.place(voxelsync[2 * i]);
-            score_.release(row + 1, kChLead);
-            (void)tick;
-        }
+        for (int i = 0; i < 9; ++i)  // each stab is short: a note-off on the next row
+            score_.release(timeline_.place(voxelsync[2 * i]).first + 1, kChLead);
         // The last row: a single stop before the plasma.
         score_.release(b + 64, kChBass);
         score_.play(b + 64, kChSnare, kC4, kSnare, 50);
@@ -492,10 +486,9 @@ class Composer {
             hit(t, kChHitB, kC4, crashes ? kCrash : kClap, crashes ? 60 : 56);
             hit(t, kChLead, uint8_t(c.pad[2] + 12), kLead, 48);
             hit(t, kChEcho, uint8_t(c.pad[0] + 12), kLead, 40);
-            const auto [row, tick] = timeline_.place(t);
+            const int row = timeline_.place(t).first;
             score_.release(row + 2, kChLead);
             score_.release(row + 2, kChEcho);
-            (void)tick;
         }
     }
 
