@@ -50,6 +50,14 @@ BENCHMARK(BM_Window)
     ->Arg(115400)   // the fade
     ->Arg(116000);  // black after the end
 
+// The picture scenes and a credit page (full-frame copies), and the cube over stripes and logo.
+BENCHMARK(BM_Window)
+    ->ArgName("t")
+    ->Arg(12000)    // helmet with its wave line
+    ->Arg(40000)    // the pan over the tall picture
+    ->Arg(99100)    // a credit page over the black of its window
+    ->Arg(25000);   // clear, stripes and logo, cube
+
 // One frame of a scene alone, at a time inside its window.
 template <void (*Effect)(uint32_t*, int32_t)>
 void BM_Scene(benchmark::State& state) {

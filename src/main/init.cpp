@@ -6,6 +6,8 @@
 
 void initDemo() {
     calc_sine();  // every map and scene reads these, so they come first
+    effect1_init();
     effect2_init();  // xmap, ymap from sine and cose
     effect4_init();  // voxelmap from sine and cose
+    effect11_init();
 }
