@@ -156,3 +156,11 @@ TEST_F(ClockScene, TheTimelineDrawsItForTheFirst8800Milliseconds) {
         EXPECT_EQ(frame, render(t)) << t;
     }
 }
+
+TEST(ClockConversions, TheEffectsCopiesAgreeWithTheRasterizers) {
+    for (int i = -40000; i <= 40000; i += 7) {
+        ASSERT_EQ(favorit2(i), mobInt2Fixed(i)) << i;
+        const Coordinate a = favorit(i, i + 1, i + 2, -i), b = mobInt2Coordinate(i, i + 1, i + 2, -i);
+        ASSERT_TRUE(a.x == b.x && a.y == b.y && a.u == b.u && a.v == b.v) << i;
+    }
+}
