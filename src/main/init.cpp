@@ -6,5 +6,7 @@
 
 void initDemo() {
     calc_sine();  // every map and scene reads these, so they come first
+    effect2_init();  // xmap, ymap from sine and cose
+    effect4_init();  // voxelmap from sine and cose
     effect10_init();  // the clock's two texture records
 }

@@ -17,11 +17,16 @@ void doDemoAt(uint32_t* frame, int32_t t) {
     if (within(t, 17000, 17500)) {          // stripes and logo, then the cube
         Clear(frame, 0);
     }
+    if (within(t, 51000, 8600)) effect4(frame, t);  // voxel landscape
+    if (within(t, 59600, 8700)) effect9(frame, t);  // plasma warp
     if (within(t, 68300, 200)) Clear(frame, 0);     // black before the radial blur
+    if (within(t, 68500, 16800)) effect7(frame, t); // radial blur, built on the previous frame
+    if (within(t, 85300, 12700)) effect2(frame, t); // plasma warp behind a portrait
     if (within(t, 98000, 1000)) Clear(frame, 0);    // black before the credits
     if (within(t, 99000, 3250)) {                   // credits: black between the pages
         Clear(frame, 0);
     }
+    if (within(t, 102250, 12750)) effect12(frame, t);  // plasma warp behind the second portrait
     // The end: a flash up to white, a fade to black, then black until the music stops.
     // At exactly 115000, 115127 and 115638 no window holds and the frame is left as it was.
     if (within(t, 115001, 126)) Clear(frame, grey((2 * (t - 115000)) & 0xFF));
