@@ -9,5 +9,6 @@ void initDemo() {
     effect1_init();
     effect2_init();  // xmap, ymap from sine and cose
     effect4_init();  // voxelmap from sine and cose
+    effect10_init();  // the clock's two texture records
     effect11_init();
 }

@@ -13,6 +13,7 @@ static bool within(int32_t t, int32_t start, uint32_t length) {
 static uint32_t grey(uint32_t level) { return level * 0x010101u; }
 
 void doDemoAt(uint32_t* frame, int32_t t) {
+    if (within(t, 0, 8800)) effect10(frame, t);  // the clock
     if (within(t, 8800, 8200)) effect8(frame, t);   // helmet with the wave line
     if (within(t, 17000, 17500)) {          // stripes and logo, then the cube
         Clear(frame, 0);
