@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "2d/frame.h"
+#include "effects/effects.h"
 #include "main/demo.h"
 
 namespace {
@@ -42,12 +43,53 @@ void BM_Window(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
+// Every window of the timeline once. Targets, as multiples of BM_FloorMemset in the same run:
+// picture copies at most 10, the cube scene 20, the clock 30, every scene 60.
 BENCHMARK(BM_Window)
     ->ArgName("t")
-    ->Arg(68400)    // black before the radial blur
-    ->Arg(115064)   // the flash
-    ->Arg(115400)   // the fade
-    ->Arg(116000);  // black after the end
+    ->Arg(5000)     // 1: the clock, both dials turned
+    ->Arg(12000)    // 2: helmet with its wave line
+    ->Arg(25000)    // 3: clear, stripes and logo, cube
+    ->Arg(40000)    // 4: the pan over the tall picture
+    ->Arg(55000)    // 5: voxel landscape
+    ->Arg(64000)    // 6: plasma warp
+    ->Arg(68400)    // 7: black before the radial blur
+    ->Arg(70000)    // 8: radial blur
+    ->Arg(90000)    // 9: plasma behind the first portrait
+    ->Arg(98500)    // 10: black before the credits
+    ->Arg(99100)    // 11: a credit page over the black of its window
+    ->Arg(108000)   // 12: plasma behind the second portrait
+    ->Arg(115064)   // 13: the flash
+    ->Arg(115400)   // 14: the fade
+    ->Arg(116000);  // 15: black after the end
+
+// One frame of a scene alone, at a time inside its window.
+template <void (*Effect)(uint32_t*, int32_t)>
+void BM_Scene(benchmark::State& state) {
+    auto& frame = frameBuffer();
+    const int32_t t = static_cast<int32_t>(state.range(0));
+    for (auto _ : state) {
+        Effect(frame.data(), t);
+        benchmark::ClobberMemory();
+    }
+}
+// Scenes whose cost changes within their window: the clock's dials at several angles, and the
+// voxel landscape with and without the surge that makes every bar taller.
+BENCHMARK(BM_Scene<effect10>)->Name("BM_effect10_clock")->ArgName("t")->Arg(0)->Arg(1500)->Arg(8799);
+BENCHMARK(BM_Scene<effect4>)->Name("BM_effect4_voxel")->ArgName("t")->Arg(51500)->Arg(55000);
+
+// The whole show at 60 frames per second, in order on one frame buffer: 115 600 ms of scenes and
+// fade, 6936 frames. CPU time is the figure; real time is the show's 115.6 s.
+void BM_WholeShow60fps(benchmark::State& state) {
+    constexpr int kFrames = 6936;
+    auto& frame = frameBuffer();
+    for (auto _ : state) {
+        for (int k = 0; k < kFrames; ++k) doDemoAt(frame.data(), static_cast<int32_t>(k * 1000 / 60));
+        benchmark::ClobberMemory();
+    }
+    state.counters["frames"] = kFrames;
+}
+BENCHMARK(BM_WholeShow60fps)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

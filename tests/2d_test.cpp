@@ -169,13 +169,6 @@ TEST(PutLine, MatchesTheClosedFormInEveryDirection) {
     EXPECT_EQ(octantsSeen, 0xFF);
 }
 
-TEST(PutLine, ColourWordStoredWhole) {
-    Frame f = blank();
-    PutLine(f.data(), 10, 10, 20, 12, 0xFF00FF01);
-    EXPECT_EQ(at(f, 10, 10), 0xFF00FF01u);
-    EXPECT_EQ(at(f, 20, 12), 0xFF00FF01u);
-}
-
 TEST(PutMaskedPicture, AlphaIsAnOnOffMask) {
     std::vector<uint8_t> picture(kPixels * 4 + 1, 0);
     Frame f = blank(kMarker);

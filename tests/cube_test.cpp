@@ -70,31 +70,6 @@ TEST(Stripes, LogoBlend) {
     EXPECT_EQ(over(0, 128, 64, 32, 200), 0x643219u);          // 100, 50, 25
 }
 
-// The whole background against the per-channel rule written out, over the real logo.
-TEST(Stripes, WholeFrameMatchesThePerChannelRule) {
-    for (int32_t t : {17000, 25555, 34499}) {
-        const Frame f = background(t);
-        const int s = t / 20;
-        for (int i = 0; i < kPixels; ++i) {
-            const int x = i % kWidth, y = i / kWidth;
-            const uint32_t d = (x + y + s) % 18 < 9 ? kStripe : 0;
-            const uint8_t* p = tarnivoisback + 4 * i;
-            const uint32_t a = p[3];
-            uint32_t expected = d;
-            if (a > 245) {
-                expected = p[0] << 16 | p[1] << 8 | p[2];
-            } else if (a > 10) {
-                const uint32_t dr = d >> 16 & 255, dg = d >> 8 & 255, db = d & 255;
-                const uint32_t r = (a * p[0] + (255 - a) * dr) / 256;
-                const uint32_t g = (a * p[1] + (255 - a) * dg) / 256;
-                const uint32_t b = a * p[2] / 256 + (255 - a) * db / 256;
-                expected = r << 16 | g << 8 | b;
-            }
-            ASSERT_EQ(f[i], expected) << "t=" << t << " pixel " << x << "," << y << " alpha " << a;
-        }
-    }
-}
-
 TEST(Cube, CornersAndFaceOrderAtTheSceneStart) {
     CubeCorner corner[kCubeCorners];
     projectCube(17000, corner);

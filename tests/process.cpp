@@ -44,7 +44,7 @@ Process startProcess(const std::vector<std::string>& argv, const ProcessOptions&
 
 ProcessResult waitProcess(Process& process, double timeoutSeconds) {
     ProcessResult result;
-    const double deadline = process.started + timeoutSeconds;
+    const double deadline = now() + timeoutSeconds;  // counted from the wait, not the start
     bool exited = false;
     int waitStatus = 0;
     char buffer[4096];

@@ -27,6 +27,7 @@ struct Process {
 };
 
 Process startProcess(const std::vector<std::string>& argv, const ProcessOptions& options);
+// Waits at most timeoutSeconds from now, then kills the program and its children.
 ProcessResult waitProcess(Process& process, double timeoutSeconds);
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 

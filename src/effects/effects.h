@@ -3,9 +3,17 @@
 #pragma once
 #include <cstdint>
 
+#include "mobilePolygon/mobilePolygon.h"
+
 // Clock scene: two dials jumping on the music's marks over a background.
 void effect10_init();
 void effect10(uint32_t* frame, int32_t t);
+extern Texture fx101;  // klocka1, 256 x 256
+extern Texture fx102;  // klocka2, 185 x 185
+
+// The effects module's own copies of mobInt2Fixed and mobInt2Coordinate: same arguments, same results.
+Fixed favorit2(int i);
+Coordinate favorit(int x, int y, int u, int v);
 
 // Cube and stripes scene.
 void effect5_init();

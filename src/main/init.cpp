@@ -1,8 +1,14 @@
 // init.cpp: the start-up sequence, in the order the later builders depend on.
 #include "demo.h"
 
+#include "effects/effects.h"
 #include "effects/tables.h"
 
 void initDemo() {
     calc_sine();  // every map and scene reads these, so they come first
+    effect1_init();
+    effect2_init();  // xmap, ymap from sine and cose
+    effect4_init();  // voxelmap from sine and cose
+    effect10_init();  // the clock's two texture records
+    effect11_init();
 }

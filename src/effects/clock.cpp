@@ -1,0 +1,67 @@
+// clock.cpp: the opening scene: two dials turning in jumps on the music's marks over a background.
+#include "assets/pictures.h"
+#include "effects.h"
+#include "mobilePolygon/mobilePolygon.h"
+#include "sync.h"
+#include "tables.h"
+
+Texture fx101;  // the big dial, klocka1
+Texture fx102;  // the small dial, klocka2
+
+// The effects module's own copies of the rasterizer's conversions; shifted in unsigned so that a
+// negative number is defined behaviour too.
+Fixed favorit2(int i) { return static_cast<Fixed>(static_cast<uint32_t>(i) << 16); }
+
+Coordinate favorit(int x, int y, int u, int v) { return {favorit2(x), favorit2(y), favorit2(u), favorit2(v)}; }
+
+void effect10_init() {
+    fx101 = {klocka1, 256, 256};
+    fx102 = {klocka2, 185, 185};
+}
+
+namespace {
+
+constexpr int kBackgroundPixels = 320 * 240;
+
+struct Dial {
+    const Texture* texture;
+    const int32_t* marks;
+    int step;        // table entries turned per mark, of 1000 per turn
+    int multiplier;  // the half-diagonal towards Q1, scaled by 1/256
+    int shift;       // the half-diagonal towards Q4, as a shift of the table value
+    int centreX, centreY;
+    int lo, hi;      // texel range along both axes
+};
+
+const Dial kBigDial = {&fx101, klocka1_sync, 101, -64, 2, 100, 100, 5, 250};
+const Dial kSmallDial = {&fx102, klocka2_sync, 52, -32, 3, 190, 140, 5, 180};
+
+// Picture bytes red, green, blue, alpha repacked as 0x00RRGGBB; alpha is skipped.
+void copyBackground(uint32_t* frame) {
+    const uint8_t* p = klockz;
+    for (int i = 0; i < kBackgroundPixels; ++i, p += 4)
+        frame[i] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[2]);
+}
+
+// The dial stands still between marks: its angle follows from the marks already passed.
+void drawDial(uint32_t* frame, const Dial& d, int32_t t) {
+    const int k = marksPassed(d.marks, t);
+    const int n = (d.step * k) % kTurn;
+    const int32_t s = sine[n], c = cose[n];
+    const int32_t sA = (s * d.multiplier) >> 8, cA = (c * d.multiplier) >> 8;  // >> floors
+    const int32_t sB = s >> d.shift, cB = c >> d.shift;
+    const Coordinate q1 = favorit(d.centreX + cA - sA, d.centreY + sA + cA, d.lo, d.lo);
+    const Coordinate q2 = favorit(d.centreX + cB - sA, d.centreY + sB + cA, d.hi, d.lo);
+    const Coordinate q3 = favorit(d.centreX + cA - sB, d.centreY + sA + cB, d.lo, d.hi);
+    const Coordinate q4 = favorit(d.centreX + cB - sB, d.centreY + sB + cB, d.hi, d.hi);
+    mobDrawTriangle(frame, d.texture, q1, q2, q3);
+    mobDrawTriangle(frame, d.texture, q2, q3, q4);  // the diagonal Q2-Q3 is blended twice
+}
+
+}  // namespace
+
+void effect10(uint32_t* frame, int32_t t) {
+    copyBackground(frame);
+    drawDial(frame, kBigDial, t);
+    drawDial(frame, kSmallDial, t);  // overlaps the big dial and lies over it
+}
