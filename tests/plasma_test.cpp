@@ -1,7 +1,10 @@
-// The plasma-warp scenes: the blend and its thresholds over every alpha, the window offsets at known
-// times through a per-pixel reference of the whole scene, and the plain plasma's drift and wrap.
+// The plasma-warp scenes: the blend and its thresholds over every kind of run of alphas, the window
+// offsets at known times through a per-pixel reference of the whole scene, and the plain plasma's
+// drift and wrap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -16,104 +19,70 @@ namespace {
 
 using Frame = std::vector<uint32_t>;
 
-struct Plasma : ::testing::Test {
-    static void SetUpTestSuite() { initDemo(); }
-};
+uint32_t packed(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 
-uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return (r << 16) | (g << 8) | b; }
-
-// Straight from the description, channel by channel.
+// Picture pixel p (red, green, blue, alpha) over plasma colour q, straight from the description.
 uint32_t referenceOver(const uint8_t* p, uint32_t q) {
-    const uint32_t alpha = p[3];
-    if (alpha < 10) return q;
-    if (alpha >= 240) return rgb(p[0], p[1], p[2]);
-    const uint32_t qr = (q >> 16) & 255, qg = (q >> 8) & 255, qb = q & 255;
-    const uint32_t red = (alpha * p[0] + (255 - alpha) * qr) / 256;
-    const uint32_t green = (alpha * p[1] + (255 - alpha) * qg) / 256;
-    const uint32_t blue = alpha * p[2] / 256 + (255 - alpha) * qb / 256;
-    return rgb(red, green, blue);
+    const uint32_t a = p[3], qr = q >> 16 & 255, qg = q >> 8 & 255, qb = q & 255;
+    if (a < 10) return q;
+    if (a >= 240) return packed(p);
+    return (a * p[0] + (255 - a) * qr) / 256 << 16 | (a * p[1] + (255 - a) * qg) / 256 << 8 |
+           (a * p[2] / 256 + (255 - a) * qb / 256);
 }
 
-// A row of picture pixels over a row of plasma colours through the scene's row routine: plasma
-// colour x is put at pixel x of a plasma picture of the test's own and indexed from there.
-std::vector<uint32_t> overRow(const std::vector<uint8_t>& pictureRow, const std::vector<uint32_t>& plasmaColours) {
-    std::vector<uint8_t> plasma(256 * 256 * 4 + 1, 0);
+// A row of picture pixels over a row of plasma colours through the scene's row routine: colour x
+// is put into a plasma picture of the test's own, spread over it, with an alpha that must be ignored.
+std::vector<uint32_t> overRow(const std::vector<uint8_t>& pictureRow, const std::vector<uint32_t>& colours) {
+    std::vector<uint8_t> plasma(256 * 256 * 4, 0);
     std::vector<uint16_t> index(320);
     for (int x = 0; x < 320; ++x) {
-        const uint16_t at = static_cast<uint16_t>((x * 977) % 65536);  // spread over the picture
-        index[x] = at;
-        plasma[4 * at] = uint8_t(plasmaColours[x] >> 16);
-        plasma[4 * at + 1] = uint8_t(plasmaColours[x] >> 8);
-        plasma[4 * at + 2] = uint8_t(plasmaColours[x]);
-        plasma[4 * at + 3] = 0x5A;  // the plasma's alpha is ignored
+        uint8_t* q = &plasma[4 * (index[x] = uint16_t(x * 977 % 65536))];
+        q[0] = uint8_t(colours[x] >> 16), q[1] = uint8_t(colours[x] >> 8), q[2] = uint8_t(colours[x]);
+        q[3] = 0x5A;
     }
     std::vector<uint32_t> out(320, 0xDEADBEEF);
     plasmaBehindRow(out.data(), pictureRow.data(), index.data(), plasma.data());
     return out;
 }
 
-// One picture pixel over one plasma pixel, alone in a row of bare picture pixels.
-uint32_t over(uint32_t r, uint32_t g, uint32_t b, uint32_t alpha, uint32_t plasma) {
-    std::vector<uint8_t> row(320 * 4, 0);
-    std::vector<uint32_t> colours(320, 0x010203);
-    row[4 * 7] = uint8_t(r), row[4 * 7 + 1] = uint8_t(g), row[4 * 7 + 2] = uint8_t(b), row[4 * 7 + 3] = uint8_t(alpha);
-    colours[7] = plasma;
-    return overRow(row, colours)[7];
-}
-
-uint32_t packed(const uint8_t* picture, int index) {
-    const uint8_t* p = picture + 4 * index;
-    return rgb(p[0], p[1], p[2]);
-}
-
 // effect2 / effect12 per pixel, with the four offsets given rather than derived from t.
 Frame referenceBehind(const uint8_t* picture, const uint8_t* plasma, int k1, int k2, int k3, int k4) {
     Frame f(kPixels);
-    auto X = [](int i, int j) { return int(xmap[i * 512 + j]); };
-    auto Y = [](int i, int j) { return int(ymap[i * 512 + j]); };
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x) {
-            const int u = (Y(y + k4, x + k2) + X(y + k1, x + k3)) / 2;
-            const int v = (X(y + k3, x + k1) + Y(y + k2, x + k4)) / 2;
-            f[y * 320 + x] = referenceOver(picture + 4 * (y * 320 + x), packed(plasma, u * 256 + v));
+            const int u = (ymap[(y + k4) * 512 + x + k2] + xmap[(y + k1) * 512 + x + k3]) / 2;
+            const int v = (xmap[(y + k3) * 512 + x + k1] + ymap[(y + k2) * 512 + x + k4]) / 2;
+            f[y * 320 + x] = referenceOver(picture + 4 * (y * 320 + x), packed(plasma + 4 * (u * 256 + v)));
         }
     return f;
 }
 
-Frame drawn(void (*effect)(uint32_t*, int32_t), int32_t t) {
-    Frame f(kPixels, 0x12345678);  // every pixel must be written
-    effect(f.data(), t);
-    return f;
-}
-
-void expectSameFrame(const Frame& real, const Frame& expected, const std::string& what) {
-    for (int i = 0; i < kPixels; ++i)
-        if (real[i] != expected[i]) {
-            ADD_FAILURE() << what << ": pixel (" << i % 320 << ", " << i / 320 << ") is " << std::hex
-                          << real[i] << " not " << expected[i];
-            return;
-        }
+void expectDraws(void (*effect)(uint32_t*, int32_t), int32_t t, const Frame& expected) {
+    Frame real(kPixels, 0x12345678);  // every pixel must be written
+    effect(real.data(), t);
+    const int i = int(std::mismatch(real.begin(), real.end(), expected.begin()).first - real.begin());
+    if (i < kPixels)
+        ADD_FAILURE() << "t=" << t << ": pixel (" << i % 320 << ", " << i / 320 << ") is " << std::hex
+                      << real[i] << " not " << expected[i];
 }
 
 }  // namespace
 
 // Rows of random pixels whose alphas come in runs of every kind (covered, bare, either side of
 // both thresholds, mixed), so that every way through the row routine meets the reference.
-TEST_F(Plasma, BlendMatchesTheReferenceOverEveryKindOfRun) {
+TEST(Plasma, BlendMatchesTheReferenceOverEveryKindOfRun) {
+    // Alphas of a run: covered, bare, 240 .. 255, 0 .. 9, 8 .. 11 or any.
+    const uint32_t kLowest[] = {255, 0, 240, 0, 8, 0}, kSpread[] = {1, 1, 16, 10, 4, 256};
     uint32_t seed = 5;
     auto next = [&seed] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
     for (int rowNumber = 0; rowNumber < 400; ++rowNumber) {
         std::vector<uint8_t> row(320 * 4);
         std::vector<uint32_t> colours(320);
-        int x = 0;
-        while (x < 320) {
-            const int length = 1 + int(next() % 9), kind = int(next() % 6);
-            for (int k = 0; k < length && x < 320; ++k, ++x) {
-                const uint32_t any = next() & 255;
-                const uint32_t alpha = kind == 0 ? 255 : kind == 1 ? 0 : kind == 2 ? 240 + any % 16
-                                     : kind == 3 ? any % 10 : kind == 4 ? 8 + any % 4 : any;
+        for (int x = 0; x < 320;) {
+            const uint32_t length = 1 + next() % 9, kind = next() % 6;
+            for (uint32_t k = 0; k < length && x < 320; ++k, ++x) {
                 for (int c = 0; c < 3; ++c) row[4 * x + c] = uint8_t(next());
-                row[4 * x + 3] = uint8_t(alpha);
+                row[4 * x + 3] = uint8_t(kLowest[kind] + next() % kSpread[kind]);
                 colours[x] = next() & 0xFFFFFF;
             }
         }
@@ -124,54 +93,50 @@ TEST_F(Plasma, BlendMatchesTheReferenceOverEveryKindOfRun) {
     }
 }
 
-TEST_F(Plasma, ThresholdsAtTenAndTwoHundredForty) {
-    const uint32_t plasma = 0x123456;
-    EXPECT_EQ(over(200, 100, 50, 9, plasma), plasma);           // still the plasma alone
-    EXPECT_NE(over(200, 100, 50, 10, plasma), plasma);          // already blends
-    EXPECT_NE(over(200, 100, 50, 239, plasma), rgb(200, 100, 50));  // still blends
-    EXPECT_EQ(over(200, 100, 50, 240, plasma), rgb(200, 100, 50));  // the picture alone
-    EXPECT_EQ(over(200, 100, 50, 0, plasma), plasma);
-    EXPECT_EQ(over(200, 100, 50, 255, plasma), rgb(200, 100, 50));
+// The stated blends, each in its own pixel of one row through the row routine:
+// alpha 9 is still the plasma alone and 240 the picture alone; white over white gives 254, 254, 253
+// at every alpha from 10 to 239, blue being rounded down per term.
+TEST(Plasma, StatedBlendsAndThresholds) {
+    std::vector<std::array<uint32_t, 4>> cases = {  // picture, alpha, plasma, result
+        {0xFFFFFF, 128, 0x000000, 0x7F7F7F}, {0x000000, 128, 0xFFFFFF, 0x7E7E7E},
+        {0xC86432, 9, 0x123456, 0x123456},   {0xC86432, 240, 0x123456, 0xC86432}};
+    for (uint32_t alpha = 10; alpha <= 239; ++alpha) cases.push_back({0xFFFFFF, alpha, 0xFFFFFF, 0xFEFEFD});
+    std::vector<uint8_t> row(320 * 4, 0);
+    std::vector<uint32_t> colours(320, 0);
+    for (size_t x = 0; x < cases.size(); ++x) {
+        uint8_t* p = &row[4 * x];
+        p[0] = uint8_t(cases[x][0] >> 16), p[1] = uint8_t(cases[x][0] >> 8), p[2] = uint8_t(cases[x][0]);
+        p[3] = uint8_t(cases[x][1]), colours[x] = cases[x][2];
+    }
+    const std::vector<uint32_t> out = overRow(row, colours);
+    for (size_t x = 0; x < cases.size(); ++x)
+        EXPECT_EQ(out[x], cases[x][3]) << std::hex << cases[x][0] << " over " << cases[x][2] << " at alpha "
+                                       << std::dec << cases[x][1];
 }
 
-TEST_F(Plasma, StatedBlends) {
-    EXPECT_EQ(over(255, 255, 255, 128, 0), rgb(127, 127, 127));         // white over black
-    EXPECT_EQ(over(0, 0, 0, 128, 0xFFFFFF), rgb(126, 126, 126));        // black over white
-    for (uint32_t alpha = 10; alpha <= 239; ++alpha)                    // white over white
-        EXPECT_EQ(over(255, 255, 255, alpha, 0xFFFFFF), rgb(254, 254, 253)) << alpha;
+// The offsets pinned at the stated times through the whole frame, the reference fed the stated
+// (k1, k2, k3, k4). For t from 0 to 6 every index is 0: column 319 reads the maps' last column.
+TEST(Plasma, OffsetsAtStatedTimes) {
+    initDemo();
+    const std::array<int, 5> cases[] = {{90000, 78, 128, 128, 192}, {85300, 186, 94, 137, 65},
+                                        {0, 128, 192, 128, 192},   {6, 128, 192, 128, 192}};
+    for (const auto& [t, k1, k2, k3, k4] : cases)
+        expectDraws(effect2, t, referenceBehind(demogirl, plasmapic, k1, k2, k3, k4));
+    expectDraws(effect12, 102250, referenceBehind(demogirl2, plasmapic2, 88, 140, 177, 138));
 }
 
-// The offsets are pinned at the stated times by comparing the whole frame with the reference fed
-// the stated (k1, k2, k3, k4).
-TEST_F(Plasma, Effect2OffsetsAtStatedTimes) {
-    expectSameFrame(drawn(effect2, 90000), referenceBehind(demogirl, plasmapic, 78, 128, 128, 192), "t=90000");
-    expectSameFrame(drawn(effect2, 85300), referenceBehind(demogirl, plasmapic, 186, 94, 137, 65), "t=85300");
-    for (int32_t t : {0, 6})  // all four indices 0: column 319 reads the maps' last column
-        expectSameFrame(drawn(effect2, t), referenceBehind(demogirl, plasmapic, 128, 192, 128, 192),
-                        "t=" + std::to_string(t));
-}
-
-TEST_F(Plasma, Effect12OffsetsAtStatedTimes) {
-    expectSameFrame(drawn(effect12, 102250), referenceBehind(demogirl2, plasmapic2, 88, 140, 177, 138),
-                    "t=102250");
-}
-
-TEST_F(Plasma, Effect9DriftsThroughThePicture) {
-    for (int32_t t : {59600, 63999, 68299}) {
+// The plain plasma moves one row every 8 ms and one column every 16 ms, both wrapping at 256, so
+// t + 4096 draws the same frame as t.
+TEST(Plasma, Effect9DriftsAndWraps) {
+    initDemo();
+    for (int32_t t : {59600, 61234, 63999, 64195}) {
         Frame expected(kPixels);
         for (int y = 0; y < 240; ++y)
             for (int x = 0; x < 320; ++x) {
-                const int u = (ymap[y * 512 + x] + t / 8) % 256;  // a row every 8 ms
-                const int v = (xmap[y * 512 + x] + t / 16) % 256; // a column every 16 ms
-                expected[y * 320 + x] = packed(plasmapic2, u * 256 + v);
+                const int u = (ymap[y * 512 + x] + t / 8) % 256, v = (xmap[y * 512 + x] + t / 16) % 256;
+                expected[y * 320 + x] = packed(plasmapic2 + 4 * (u * 256 + v));
             }
-        expectSameFrame(drawn(effect9, t), expected, "t=" + std::to_string(t));
-    }
-}
-
-TEST_F(Plasma, Effect9WrapsEvery4096Milliseconds) {
-    for (int32_t t : {59600, 61234, 64195}) {
-        expectSameFrame(drawn(effect9, t), drawn(effect9, t + 4096), "t=" + std::to_string(t));
-        EXPECT_TRUE(drawn(effect9, t) != drawn(effect9, t + 8)) << "the plasma must move at t=" << t;
+        expectDraws(effect9, t, expected);
+        expectDraws(effect9, t + 4096, expected);
     }
 }

@@ -1,6 +1,6 @@
-// The voxel landscape: which map columns it reads, its colours, bar heights with and without the
-// surge, occlusion between near and far bars, and the sky only behind the terrain. Most cases draw
-// over a height map of the test's own making, so that one sample stands out.
+// The voxel landscape against a reference over the real height map, then over height maps of the
+// test's own making where one sample stands out: the map columns it reads, the bar heights with and
+// without the surge, occlusion between near and far bars, the colours, and the sky only behind.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,132 +23,95 @@ constexpr uint32_t kBlue = 0x0000FF;   // map byte 0
 
 struct Voxel : ::testing::Test {
     static void SetUpTestSuite() { initDemo(); }
-    std::vector<uint8_t> saved = std::vector<uint8_t>(voxelmap, voxelmap + sizeof voxelmap);
-    void TearDown() override { std::copy(saved.begin(), saved.end(), voxelmap); }
-
-    static void flatMap(uint8_t value) { std::fill(std::begin(voxelmap), std::end(voxelmap), value); }
-    static Frame draw(int32_t t) {
-        Frame f(kPixels, 0x12345678);  // the scene clears first: nothing of this may remain
-        effect4(f.data(), t);
-        return f;
-    }
+    void TearDown() override { effect4_init(); }  // the real map again after a test's own
 };
+
+Frame draw(int32_t t) {
+    Frame f(kPixels, 0x12345678);  // the scene clears first: nothing of this may remain
+    effect4(f.data(), t);
+    return f;
+}
 
 uint32_t skyAt(int x, int y) {
     const uint8_t* p = upper + 4 * (y * 320 + x);
-    return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+    return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
 }
 
-// Rows first..last of strip n (all five columns) hold colour.
-void expectStrip(const Frame& f, int n, int first, int last, uint32_t colour, const char* what) {
+// Rows first .. last of strip n (all five columns) hold colour.
+void expectStrip(const Frame& f, int n, int first, int last, uint32_t colour) {
     for (int y = first; y <= last; ++y)
         for (int x = 5 * n; x < 5 * n + 5; ++x)
-            if (f[y * 320 + x] != colour) {
-                ADD_FAILURE() << what << ": (" << x << ", " << y << ") is " << std::hex << f[y * 320 + x]
-                              << " not " << colour;
-                return;
-            }
-}
-
-// The scene from its description, with its own bars: each clips at the bottom of the frame and the
-// whole bar stops at the first row whose leftmost pixel is already painted.
-Frame referenceLandscape(int32_t t) {
-    Frame f(kPixels, 0);
-    const int s = t / 5;
-    int pair = 0;
-    while (voxelsync[2 * pair + 1] < t) ++pair;
-    const bool surge = voxelsync[2 * pair] < 5 * s && 5 * s < voxelsync[2 * pair + 1];
-    for (int n = 0; n < 64; ++n)
-        for (int d = 0; d <= 198; d += 3) {
-            const int h = voxelmap[n * 2048 + (d - s + 300000) % 2048];
-            int g = std::max(h - d / 2, 20);
-            if (surge) g += g / 2;
-            const int bottom = 290 - d, top = bottom - g / 4;
-            for (int y = top; y <= bottom && y <= 239 && f[y * 320 + 5 * n] == 0; ++y)
-                for (int x = 5 * n; x < 5 * n + 5; ++x) f[y * 320 + x] = uint32_t(h) << 8 | (255 - h);
-        }
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 320; ++x)
-            if (f[y * 320 + x] == 0) f[y * 320 + x] = skyAt(x, y);
-    return f;
+            ASSERT_EQ(f[y * 320 + x], colour) << "strip " << n << " at (" << x << ", " << y << ")";
 }
 
 }  // namespace
 
+// The scene from its description, with its own bars: each clips at the bottom of the frame and the
+// whole bar stops at the first row whose leftmost pixel is already painted.
 TEST_F(Voxel, MatchesTheReferenceOverTheRealMap) {
     for (int32_t t : {51000, 51500, 53000, 55755, 57777, 59599}) {
-        const Frame real = draw(t), expected = referenceLandscape(t);
-        for (int i = 0; i < kPixels; ++i)
-            if (real[i] != expected[i]) {
-                ADD_FAILURE() << "t=" << t << ": (" << i % 320 << ", " << i / 320 << ") is " << std::hex
-                              << real[i] << " not " << expected[i];
-                break;
+        Frame expected(kPixels, 0);
+        const int s = t / 5;
+        int pair = 0;
+        while (voxelsync[2 * pair + 1] < t) ++pair;
+        const bool surge = voxelsync[2 * pair] < 5 * s && 5 * s < voxelsync[2 * pair + 1];
+        for (int n = 0; n < 64; ++n)
+            for (int d = 0; d <= 198; d += 3) {
+                const int h = voxelmap[n * 2048 + (d - s + 300000) % 2048];
+                int g = std::max(h - d / 2, 20);
+                if (surge) g += g / 2;
+                const int bottom = 290 - d;
+                for (int y = bottom - g / 4; y <= bottom && y <= 239 && expected[y * 320 + 5 * n] == 0; ++y)
+                    std::fill_n(&expected[y * 320 + 5 * n], 5, uint32_t(h) << 8 | (255 - h));
             }
+        for (int i = 0; i < 320 * 100; ++i)
+            if (expected[i] == 0) expected[i] = skyAt(i % 320, i / 320);
+        const Frame real = draw(t);
+        const int i = int(std::mismatch(real.begin(), real.end(), expected.begin()).first - real.begin());
+        if (i < kPixels)
+            ADD_FAILURE() << "t=" << t << ": (" << i % 320 << ", " << i / 320 << ") is " << std::hex
+                          << real[i] << " not " << expected[i];
     }
 }
 
-// At t = 51500 (s = 10300, inside the first window) the nearest depth reads map column 932. A
-// lone 255 there stands 95 rows tall in green; the flat blue terrain behind it shows above it.
-TEST_F(Voxel, NearestDepthReadsTheStatedColumnAndSurges) {
-    flatMap(0);
-    voxelmap[0 * 2048 + 932] = 255;
+// At t = 51500 (s = 10300, inside the window (51490, 51630): everything surges) the nearest depth
+// reads map column 932 and the farthest (d = 198) column 1130. Over flat terrain of byte 0, whose
+// bars are 7 rows tall and stack up to row 85, a lone 255 at column 932 of strip 0 stands 95 rows
+// tall; one at column 1130 of strip 1 rises from row 34 (the highest any bar reaches) down to the
+// top of the nearer terrain in front of it (d = 195, top row 88), and not a row further.
+TEST_F(Voxel, StatedColumnsSurgeAndOcclusion) {
+    std::fill(std::begin(voxelmap), std::end(voxelmap), 0);
+    voxelmap[932] = voxelmap[2048 + 1130] = 255;
     const Frame f = draw(51500);
-    expectStrip(f, 0, 195, 239, kGreen, "surging near bar");
-    expectStrip(f, 0, 194, 194, kBlue, "farther terrain just above it");
-    expectStrip(f, 1, 195, 239, kBlue, "the neighbouring strip has no peak");
+    expectStrip(f, 0, 195, 239, kGreen);
+    expectStrip(f, 0, 85, 194, kBlue);
+    expectStrip(f, 1, 34, 87, kGreen);
+    expectStrip(f, 1, 88, 239, kBlue);
+    expectStrip(f, 2, 85, 239, kBlue);
+    for (int x = 0; x < 15; ++x) EXPECT_EQ(f[33 * 320 + x], skyAt(x, 33)) << x;
 }
 
-// The surge compares t rounded down to 5 ms: for the window (51490, 51630) the bars grow from
-// t = 51495 through t = 51629 only. A flat map of 255 shows it as the height of the nearest bar.
+// The surge compares t rounded down to 5 ms: for the window (51490, 51630) a 255 at the nearest
+// depth stands 95 rows tall (top row 195) from t = 51495 through 51629 only, 63 (top row 227) else.
 TEST_F(Voxel, SurgeFollowsTheTimeRoundedDownToFiveMilliseconds) {
-    flatMap(0);
-    auto peakTop = [](int32_t t) {
+    const std::pair<int32_t, int> tops[] = {
+        {51494, 227}, {51495, 195}, {51629, 195}, {51630, 227}, {51700, 227}};
+    for (const auto& [t, top] : tops) {
+        std::fill(std::begin(voxelmap), std::end(voxelmap), 0);
         voxelmap[(300000 - t / 5) % 2048] = 255;  // strip 0, nearest depth at this t
         const Frame f = draw(t);
-        voxelmap[(300000 - t / 5) % 2048] = 0;
-        int y = 0;
-        while (f[y * 320] != kGreen) ++y;
-        return y;
-    };
-    EXPECT_EQ(peakTop(51494), 227);
-    EXPECT_EQ(peakTop(51495), 195);
-    EXPECT_EQ(peakTop(51629), 195);
-    EXPECT_EQ(peakTop(51630), 227);
-    EXPECT_EQ(peakTop(51700), 227);  // between windows
+        EXPECT_EQ(std::find(f.begin(), f.end(), kGreen) - f.begin(), top * 320) << "t=" << t;
+    }
 }
 
-// The farthest depth (d = 198) reads column 1130 at t = 51500. A peak there rises above the whole
-// flat terrain in front of it, from row 34 (the highest any bar reaches) down to the nearer
-// terrain's top, and not a row further: the nearer bars hide its lower part.
-TEST_F(Voxel, FarthestDepthAndOcclusion) {
-    flatMap(0);
-    voxelmap[1 * 2048 + 1130] = 255;
-    const Frame f = draw(51500);
-    // Flat terrain of byte 0 surging: bars 7 rows tall, the farthest in front of the peak (d = 195)
-    // has its top at 95 - 7 = 88.
-    expectStrip(f, 1, 34, 87, kGreen, "far peak above the nearer terrain");
-    expectStrip(f, 1, 88, 239, kBlue, "nearer terrain in front of the peak");
-    expectStrip(f, 2, 88, 239, kBlue, "flat neighbour");
-    for (int x = 5; x < 10; ++x) EXPECT_EQ(f[33 * 320 + x], skyAt(x, 33)) << x;
-}
-
-// Flat terrain of byte 0 without surge: every bar is 5 rows tall and they stack into one band
-// from row 87 down; above it the sky, exactly, and nothing of the sky where terrain stands.
-TEST_F(Voxel, SkyOnlyBehindTheTerrain) {
-    flatMap(0);
+// Flat terrain without surge: bars of byte 0 are 5 rows tall and stack into one band from row 87
+// down, with exactly the sky above it; byte 128 is drawn as green 128, blue 127.
+TEST_F(Voxel, SkyOnlyBehindTheTerrainAndColours) {
+    std::fill(std::begin(voxelmap), std::end(voxelmap), 0);
     const Frame f = draw(51000);
-    for (int y = 0; y < 240; ++y)
-        for (int x = 0; x < 320; ++x) {
-            const uint32_t expected = y < 87 ? skyAt(x, y) : kBlue;
-            ASSERT_EQ(f[y * 320 + x], expected) << "(" << x << ", " << y << ")";
-        }
-}
-
-// Colour is 255 h + 255: green h, blue 255 - h; the height of a bar is not what sets it.
-TEST_F(Voxel, ColoursFollowTheRawMapByte) {
-    flatMap(128);
-    const Frame f = draw(51000);
-    EXPECT_EQ(f[239 * 320 + 100], 0x00807Fu);
-    flatMap(255);
-    EXPECT_EQ(draw(51000)[239 * 320 + 100], kGreen);
+    for (int i = 0; i < kPixels; ++i)
+        ASSERT_EQ(f[i], i < 87 * 320 ? skyAt(i % 320, i / 320) : kBlue)
+            << "(" << i % 320 << ", " << i / 320 << ")";
+    std::fill(std::begin(voxelmap), std::end(voxelmap), 128);
+    EXPECT_EQ(draw(51000)[239 * 320 + 100], 0x00807Fu);
 }
