@@ -50,10 +50,10 @@ std::vector<int> faceOrder(int32_t t) {
 // At t = 17000 (0, 0) is on a stripe, (5, 0) between two; away from the logo, 20 ms later every
 // pixel shows what its right and lower neighbours showed, and nothing moves before then.
 TEST(Stripes, PhaseAndDrift) {
-    ASSERT_TRUE(logoClear(0, 0) && logoClear(5, 0)) << "the logo must leave the top-left corner clear";
     const Frame before = background(17000), after = background(17020);
-    EXPECT_EQ(before[0], kStripe);  // (0 + 0 + 850) mod 18 = 4
-    EXPECT_EQ(before[5], 0u);       // (5 + 0 + 850) mod 18 = 9
+    // (x + 0 + 850) mod 18 is 4 at x = 0: stripe to x = 4, clear from 5 to 13, stripe from 14 to 22.
+    for (auto [x, stripe] : {std::pair{0, true}, {4, true}, {5, false}, {13, false}, {14, true}, {22, true}})
+        EXPECT_TRUE(logoClear(x, 0) && before[x] == (stripe ? kStripe : 0u)) << "column " << x;
     int compared = 0;
     for (int y = 0; y + 1 < kHeight; ++y)
         for (int x = 0; x + 1 < kWidth; ++x) {
@@ -72,7 +72,8 @@ TEST(Stripes, LogoThresholdsAndBlend) {
         {kStripe, {200, 100, 50, 0}, kStripe},     {kStripe, {200, 100, 50, 10}, kStripe},
         {kStripe, {200, 100, 50, 246}, 0xC86432},  {kStripe, {200, 100, 50, 255}, 0xC86432},
         {0, {200, 100, 50, 11}, 0x080402},         {0, {200, 100, 50, 245}, 0xBF5F2F},
-        {kStripe, {255, 255, 255, 128}, 0x90908F}, {0, {128, 64, 32, 200}, 0x643219}};
+        {kStripe, {255, 255, 255, 128}, 0x90908F}, {0, {128, 64, 32, 200}, 0x643219},
+        {0x102030, {200, 100, 50, 128}, 0x6B4130}};  // each channel over its own
     for (const auto& c : cases)
         EXPECT_EQ(logoOver(c.below, c.rgba), c.expected) << "alpha " << int(c.rgba[3]) << " over " << c.below;
 }
@@ -93,13 +94,15 @@ TEST(Cube, EveryCornerStaysInItsAreaOverTheWholeWindow) {
 }
 
 // The scene as the timeline draws it: only the two face colours over the stripes, the corners
-// covered, and nothing of the cube beyond its corners' box.
+// covered, and nothing of the cube beyond its corners' box. The side x = -1 (faces 4 and 5, drawn
+// last) spans corners 0, 3, 7, 4 and so covers the centre (90, 180) in its own colour.
 TEST(Cube, SceneDrawsTheCubeOverTheBackground) {
     initDemo();
     Frame f(kPixels, 0x12345678);
     doDemoAt(f.data(), 17000);
     const Frame back = background(17000);
     for (auto [x, y] : kCorners17000) EXPECT_NE(f[y * kWidth + x], back[y * kWidth + x]) << x << "," << y;
+    EXPECT_EQ(f[180 * kWidth + 90], 0x55555555u);
     for (int i = 0; i < kPixels; ++i) {
         const int x = i % kWidth, y = i / kWidth;
         const bool face = f[i] == 0x55555555u || f[i] == 0x22222222u;
