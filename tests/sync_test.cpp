@@ -1,107 +1,63 @@
 // The music's time stamps: the tables' shape, and the two lookups at and around marks and
-// window ends, against a literal count over the tables.
+// window ends, against a literal search over the tables.
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <algorithm>
 
 #include "effects/sync.h"
 
-namespace {
-
-// Marks strictly before t, counted over a list without its sentinel.
-int countBefore(const std::vector<int32_t>& marks, int32_t t) {
-    int n = 0;
-    for (int32_t m : marks) n += m < t;
-    return n;
-}
-
-// Whether u lies strictly inside any real window.
-bool insideAny(const int32_t* windows, int pairs, int32_t u) {
-    for (int p = 0; p < pairs; ++p)
-        if (windows[2 * p] < u && u < windows[2 * p + 1]) return true;
-    return false;
-}
-
-}  // namespace
-
-TEST(SyncTables, WindowListsDoNotOverlapAndLast130To160) {
-    struct List {
-        const int32_t* windows;
-        int pairs;
-        int32_t first, last;  // the scene's window
-    };
-    for (const List& list : {List{radialsync, 25, 68500, 85299}, List{voxelsync, 9, 51000, 59599}}) {
-        EXPECT_EQ(list.windows[2 * list.pairs], 300000);
-        EXPECT_EQ(list.windows[2 * list.pairs + 1], 500000);
-        for (int p = 0; p < list.pairs; ++p) {
-            const int32_t start = list.windows[2 * p], end = list.windows[2 * p + 1];
-            EXPECT_GE(end - start, 130) << start;
-            EXPECT_LE(end - start, 160) << start;
-            EXPECT_GE(start, list.first);
-            EXPECT_LE(end, list.last);
-            if (p > 0) {
-                EXPECT_GT(start, list.windows[2 * p - 1]) << start;
-            }
+TEST(SyncTables, MarksAndWindowsLieInTheirScenesInOrder) {
+    // Marks (stride 1): every step between neighbours in lo..hi. Windows (stride 2): every length in
+    // lo..hi, and each window starts after the one before ends. All inside the scene's first..last.
+    struct List { const int32_t* at; int count, stride, lo, hi; int32_t first, last; };
+    const List lists[] = {{klocka1_sync, 7, 1, 1060, 1070, 0, 8799}, {klocka2_sync, 11, 1, 390, 410, 0, 8799},
+                          {radialsync, 50, 2, 130, 160, 68500, 85299}, {voxelsync, 18, 2, 130, 160, 51000, 59599}};
+    for (const List& l : lists) {
+        EXPECT_TRUE(l.at[l.count] == 300000 && (l.stride == 1 || l.at[l.count + 1] == 500000)) << "sentinel";
+        EXPECT_TRUE(l.at[0] >= l.first && l.at[l.count - 1] <= l.last) << l.at[0];
+        for (int i = 1; i < l.count; ++i) {
+            const int32_t step = l.at[i] - l.at[i - 1];
+            const bool lengthOrStep = l.stride == 1 || i % 2 == 1;
+            EXPECT_TRUE(lengthOrStep ? step >= l.lo && step <= l.hi : step > 0) << l.at[i - 1] << " to " << l.at[i];
         }
     }
 }
 
-TEST(MarksPassed, BigDialAtAndAroundItsMarks) {
-    EXPECT_EQ(marksPassed(klocka1_sync, 0), 0);
-    EXPECT_EQ(marksPassed(klocka1_sync, 1080), 0);  // a mark equal to t does not count yet
-    EXPECT_EQ(marksPassed(klocka1_sync, 1081), 1);
-    EXPECT_EQ(marksPassed(klocka1_sync, 7460), 6);
-    EXPECT_EQ(marksPassed(klocka1_sync, 7461), 7);
-    EXPECT_EQ(marksPassed(klocka1_sync, 8799), 7);
-    EXPECT_EQ(marksPassed(klocka1_sync, 300000), 7);  // the sentinel ends the scan
-}
-
-TEST(MarksPassed, SmallDialAtAndAroundItsMarks) {
-    EXPECT_EQ(marksPassed(klocka2_sync, 4350), 0);
-    EXPECT_EQ(marksPassed(klocka2_sync, 4351), 1);
-    EXPECT_EQ(marksPassed(klocka2_sync, 8340), 10);
-    EXPECT_EQ(marksPassed(klocka2_sync, 8341), 11);
-}
-
-TEST(MarksPassed, EveryMillisecondOfTheClockSceneMatchesACount) {
-    const std::vector<int32_t> big(klocka1_sync, klocka1_sync + 7);
-    const std::vector<int32_t> small(klocka2_sync, klocka2_sync + 11);
+TEST(MarksPassed, AtAndAroundTheMarksAndEveryMillisecondOfTheScene) {
+    const struct { const int32_t* marks; int32_t t; int want; } cases[] = {
+        {klocka1_sync, 0, 0},    {klocka1_sync, 1080, 0}, {klocka1_sync, 1081, 1}, {klocka1_sync, 7460, 6},
+        {klocka1_sync, 7461, 7}, {klocka1_sync, 8799, 7}, {klocka1_sync, 300000, 7},  // the sentinel ends the scan
+        {klocka2_sync, 4350, 0}, {klocka2_sync, 4351, 1}, {klocka2_sync, 8340, 10}, {klocka2_sync, 8341, 11}};
+    for (const auto& c : cases) EXPECT_EQ(marksPassed(c.marks, c.t), c.want) << "t=" << c.t;
+    const auto before = [](const int32_t* marks, int count, int32_t t) {
+        return std::count_if(marks, marks + count, [t](int32_t m) { return m < t; });
+    };
     for (int32_t t = -5; t < 9000; ++t) {
-        ASSERT_EQ(marksPassed(klocka1_sync, t), countBefore(big, t)) << "t=" << t;
-        ASSERT_EQ(marksPassed(klocka2_sync, t), countBefore(small, t)) << "t=" << t;
+        ASSERT_EQ(marksPassed(klocka1_sync, t), before(klocka1_sync, 7, t)) << "t=" << t;
+        ASSERT_EQ(marksPassed(klocka2_sync, t), before(klocka2_sync, 11, t)) << "t=" << t;
     }
 }
 
-TEST(ActiveWindow, RadialAtWindowEnds) {
-    EXPECT_FALSE(windowActive(radialsync, 68520, 68520));
-    EXPECT_TRUE(windowActive(radialsync, 68521, 68521));
-    EXPECT_TRUE(windowActive(radialsync, 68659, 68659));
-    EXPECT_FALSE(windowActive(radialsync, 68660, 68660));
+TEST(ActiveWindow, AtAndAroundTheWindowEndsAndEveryMillisecondOfTheScenes) {
+    const struct { const int32_t* windows; int32_t t, u; bool active; } cases[] = {
+        {radialsync, 68520, 68520, false}, {radialsync, 68521, 68521, true},    {radialsync, 68659, 68659, true},
+        {radialsync, 68660, 68660, false}, {radialsync, 68661, 68661, false},   {radialsync, 85281, 85281, false},
+        {radialsync, 500000, 500000, false}, {voxelsync, 51490, 51490, false}, {voxelsync, 51491, 51491, true},
+        {voxelsync, 51629, 51629, true},   {voxelsync, 51630, 51630, false},
+        {voxelsync, 51600, 51800, false},  // the pair is chosen with t (pair 0), not with u (in pair 1)
+        {voxelsync, 51700, 51600, false},  // t past window 0 chooses window 1; u inside window 0 does not count
+        {voxelsync, 51700, 51800, true}};
+    for (const auto& c : cases) EXPECT_EQ(windowActive(c.windows, c.t, c.u), c.active) << "t=" << c.t << " u=" << c.u;
     EXPECT_EQ(windowPair(radialsync, 68660), 0);  // an end equal to t still chooses its pair
     EXPECT_EQ(windowPair(radialsync, 68661), 1);
-    EXPECT_FALSE(windowActive(radialsync, 68661, 68661));
     EXPECT_EQ(windowPair(radialsync, 85281), 25);  // the sentinel pair
-    EXPECT_FALSE(windowActive(radialsync, 85281, 85281));
-    EXPECT_FALSE(windowActive(radialsync, 500000, 500000));
-}
-
-TEST(ActiveWindow, VoxelAtWindowEnds) {
-    EXPECT_FALSE(windowActive(voxelsync, 51490, 51490));
-    for (int32_t t = 51491; t <= 51629; ++t) EXPECT_TRUE(windowActive(voxelsync, t, t)) << t;
-    EXPECT_FALSE(windowActive(voxelsync, 51630, 51630));
-}
-
-TEST(ActiveWindow, ThePairIsChosenWithTAndTestedWithU) {
-    // t chooses pair 0; u inside pair 1 is not active, because the pair is not searched with u.
-    EXPECT_FALSE(windowActive(voxelsync, 51600, 51800));
-    // t past window 0's end chooses window 1; u still inside window 0 does not count.
-    EXPECT_FALSE(windowActive(voxelsync, 51700, 51600));
-    EXPECT_TRUE(windowActive(voxelsync, 51700, 51800));
-}
-
-TEST(ActiveWindow, EveryMillisecondMatchesALiteralSearch) {
+    const auto inside = [](const int32_t* windows, int pairs, int32_t u) {
+        bool in = false;
+        for (int p = 0; p < pairs; ++p) in |= windows[2 * p] < u && u < windows[2 * p + 1];
+        return in;
+    };
     for (int32_t t = 50000; t < 87000; ++t) {
-        ASSERT_EQ(windowActive(radialsync, t, t), insideAny(radialsync, 25, t)) << "t=" << t;
-        ASSERT_EQ(windowActive(voxelsync, t, t), insideAny(voxelsync, 9, t)) << "t=" << t;
+        ASSERT_EQ(windowActive(radialsync, t, t), inside(radialsync, 25, t)) << "t=" << t;
+        ASSERT_EQ(windowActive(voxelsync, t, t), inside(voxelsync, 9, t)) << "t=" << t;
     }
 }
