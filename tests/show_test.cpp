@@ -121,11 +121,13 @@ protected:
             _exit(127);
         }
         close(fds[1]);
-        char number[32] = {};
-        const ssize_t got = read(fds[0], number, sizeof number - 1);
+        // Xvfb writes the number and the newline apart, and dies if the pipe closes in between.
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
         close(fds[0]);
-        ASSERT_GT(got, 0) << "Xvfb did not start (is the xvfb package installed?)";
-        display_ = ":" + std::to_string(atoi(number));
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
+        display_ = ":" + number;
     }
     static void TearDownTestSuite() {
         if (server_ > 0) kill(server_, SIGTERM);
