@@ -103,18 +103,3 @@ TEST_F(Scenes, HangingLinesStayInTheFrame) {
         ASSERT_EQ(frame[kWidth + 160 + s], 0xFFFFFFu) << "t=" << t << ": every line starts at column 160 + s";
     }
 }
-
-// The first and last millisecond of each window, against the scene drawn alone with its argument.
-TEST_F(Scenes, TimelineCallsThePictureScenes) {
-    const struct { int32_t t; Scene scene; int32_t argument; } calls[] = {
-        {8800, effect8, 8800},    {16999, effect8, 16999},  {34500, effect6, 16500}, {50999, effect6, 1},
-        {42300, effect6, 8700},   {42301, effect6, 8699},   // the pan's first step: u = 51000 - t
-        {99000, quenor, 0},       {99199, quenor, 0},       {99800, velmit, 0},      {99999, velmit, 0},
-        {100200, orsadun, 0},     {100399, orsadun, 0},     {101100, fembrik, 0},    {101299, fembrik, 0},
-        {101600, tessik, 0},      {101799, tessik, 0}};
-    for (auto [t, scene, argument] : calls) {
-        Frame f(kPixels, kMarker);
-        doDemoAt(f.data(), t);
-        ASSERT_EQ(f, draw(scene, argument)) << "t=" << t;
-    }
-}
