@@ -1,18 +1,23 @@
 # Front end over CMake. The README's ./play.sh and ./test.sh install what is missing, then come here.
 BUILD    ?= build
 SANITIZE ?= build-sanitize
+ARM      ?= build-arm
 JOBS     ?= $(shell nproc)
 
-.PHONY: all build run test test-unit test-sanitize bench clean art
+.PHONY: all configure build run test test-sanitize bench clean art
 
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The show reads "musa.xm" from the current folder.
-run: build
+# Only the show itself, so playing does not wait for the tests and tools; it reads "musa.xm"
+# from the current folder.
+run: configure
+	cmake --build $(BUILD) -j$(JOBS) --target show
 	cd assets && ../$(BUILD)/show
 
 test: build test-sanitize
@@ -27,8 +32,7 @@ test-sanitize:
 
 # Paints the seventeen pictures again into assets/pictures/ (the PNGs are committed; the build
 # converts them into the program).
-art:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+art: configure
 	cmake --build $(BUILD) -j$(JOBS) --target paint
 	$(BUILD)/paint assets/pictures
 
@@ -36,7 +40,7 @@ bench: build
 	$(BUILD)/bench
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE)
+	rm -rf $(BUILD) $(SANITIZE) $(ARM)
 
 # Regenerates the show's music, assets/musa.xm, with the composer (the file is committed).
 .PHONY: music
@@ -45,7 +49,6 @@ music: build
 
 # The ARM soft-float cross build under qemu: the core's tests, frames identical to the desktop's
 # and the show program. Needs the desktop build for the picture converter and reference frames.
-ARM ?= build-arm
 .PHONY: test-arm
 test-arm: build
 	scripts/test-arm.sh $(BUILD) $(ARM)
