@@ -2,6 +2,7 @@
 #include "assets/pictures.h"
 #include "effects.h"
 #include "mobilePolygon/mobilePolygon.h"
+#include "pictureCopy.h"
 #include "sync.h"
 #include "tables.h"
 
@@ -21,8 +22,6 @@ void effect10_init() {
 
 namespace {
 
-constexpr int kBackgroundPixels = 320 * 240;
-
 struct Dial {
     const Texture* texture;
     const int32_t* marks;
@@ -35,13 +34,6 @@ struct Dial {
 
 const Dial kBigDial = {&fx101, klocka1_sync, 101, -64, 2, 100, 100, 5, 250};
 const Dial kSmallDial = {&fx102, klocka2_sync, 52, -32, 3, 190, 140, 5, 180};
-
-// Picture bytes red, green, blue, alpha repacked as 0x00RRGGBB; alpha is skipped.
-void copyBackground(uint32_t* frame) {
-    const uint8_t* p = klockz;
-    for (int i = 0; i < kBackgroundPixels; ++i, p += 4)
-        frame[i] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[2]);
-}
 
 // The dial stands still between marks: its angle follows from the marks already passed.
 void drawDial(uint32_t* frame, const Dial& d, int32_t t) {
@@ -61,7 +53,7 @@ void drawDial(uint32_t* frame, const Dial& d, int32_t t) {
 }  // namespace
 
 void effect10(uint32_t* frame, int32_t t) {
-    copyBackground(frame);
+    copyPicture(frame, klockz);  // the background, alpha skipped
     drawDial(frame, kBigDial, t);
     drawDial(frame, kSmallDial, t);  // overlaps the big dial and lies over it
 }
