@@ -13,12 +13,8 @@ constexpr int kLastColumn = 233;
 constexpr int kBaseRow = 109;
 constexpr uint32_t kWaveColour = 0xCCCCCC;
 
-// Table index of k * t + c, taken modulo one turn with a non-negative result: on the timeline
-// every operand is positive; reducing t first keeps k * t from overflowing at any time.
-int turnIndex(int k, int32_t t, int c) {
-    const int reduced = ((t % kTurn) + kTurn) % kTurn;
-    return (k * reduced + c) % kTurn;
-}
+// The entry at k * t + c: reducing t to one turn first keeps k * t from overflowing at any time.
+int sineAt(int k, int32_t t, int c) { return sine[(k * turnIndex(t) + c) % kTurn]; }
 
 }  // namespace
 
@@ -27,9 +23,9 @@ void effect8_init() {}
 void effect8(uint32_t* frame, int32_t t) {
     copyPicture(frame, helmet);
     for (int x = kFirstColumn; x <= kLastColumn; ++x) {
-        const int a = sine[turnIndex(732, t, x)];
-        const int b = sine[turnIndex(190, t, 5 * x)];
-        const int d = sine[turnIndex(109, t, 30 * x)];
+        const int a = sineAt(732, t, x);
+        const int b = sineAt(190, t, 5 * x);
+        const int d = sineAt(109, t, 30 * x);
         // The envelope: 0 at the left end, which stays pinned to the painted line, 255 mid-way.
         const int e = sine[3 * x - 219];
         const int w = (a >> 4) + (b >> 4) + (d >> 6);  // arithmetic shifts: -36..33

@@ -6,11 +6,8 @@ uint8_t xmap[kMapSize * kMapSize];
 uint8_t ymap[kMapSize * kMapSize];
 uint8_t voxelmap[kVoxelRows * kVoxelColumns];
 
-// Every argument is non-negative (the offsets 300..600 exceed any inner lookup's magnitude of
-// 256), so % is the ordinary remainder.
-static int S(int n) { return sine[n % kTurn]; }
-static int C(int n) { return cose[n % kTurn]; }
-
+// Every argument of S and C below is non-negative: the offsets 300..600 exceed any inner
+// lookup's magnitude of 256.
 // Each sum of an S and a C lies in -510..511; + 512 and >> 2 bring it into 0..255 without clamping.
 static uint8_t toByte(int sum) { return static_cast<uint8_t>((sum + 512) >> 2); }
 

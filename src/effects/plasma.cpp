@@ -30,10 +30,6 @@ inline uint32_t wordAt(const uint8_t* rgba) {
 // A picture word packed as 0x00RRGGBB, alpha dropped.
 inline uint32_t packWord(uint32_t w) { return ((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu); }
 
-// A table entry for any integer index, negative ones included (the show only passes positive ones).
-inline int S(int n) { return sine[((n % kTurn) + kTurn) % kTurn]; }
-inline int C(int n) { return cose[((n % kTurn) + kTurn) % kTurn]; }
-
 // Two pixels at once, channel by channel in 16-bit lanes (every product and sum stays below
 // 65536): picture bytes p over plasma bytes q, both red, green, blue, alpha. The compiler's
 // vector extensions map this onto SSE2 or NEON, and onto plain scalar code where neither exists.

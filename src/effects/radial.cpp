@@ -98,10 +98,6 @@ constexpr int kBlurShift = 4;                    // each pixel pulls from 1/16 o
 constexpr int kStampLeft = 80, kStampRight = 259, kStampTop = 50, kStampBottom = 239;
 constexpr uint32_t kStampLit = 0x999999;         // inside a radialsync window; black outside
 
-// A table entry for any integer index, negative ones included (the show only passes positive ones).
-int S(int n) { return sine[((n % kTurn) + kTurn) % kTurn]; }
-int C(int n) { return cose[((n % kTurn) + kTurn) % kTurn]; }
-
 // t * j as a 32-bit product that wraps instead of overflowing, then an arithmetic shift.
 int scaledTime(int32_t t, int j, int shift) {
     return static_cast<int32_t>(static_cast<uint32_t>(t) * static_cast<uint32_t>(j)) >> shift;
