@@ -34,18 +34,20 @@ void BM_FloorMemcpy(benchmark::State& state) {
 }
 BENCHMARK(BM_FloorMemcpy);
 
-// One frame of a timeline window, drawn at a representative show time.
-void BM_Window(benchmark::State& state) {
+// One frame drawn at show time t by a scene alone, or by the whole timeline (doDemoAt).
+template <void (*Effect)(uint32_t*, int32_t)>
+void BM_Scene(benchmark::State& state) {
     auto& frame = frameBuffer();
     const int32_t t = static_cast<int32_t>(state.range(0));
     for (auto _ : state) {
-        doDemoAt(frame.data(), t);
+        Effect(frame.data(), t);
         benchmark::ClobberMemory();
     }
 }
 // Every window of the timeline once. Targets, as multiples of BM_FloorMemset in the same run:
 // picture copies at most 10, the cube scene 20, the clock 30, every scene 60.
-BENCHMARK(BM_Window)
+BENCHMARK(BM_Scene<doDemoAt>)
+    ->Name("BM_Window")
     ->ArgName("t")
     ->Arg(5000)     // 1: the clock, both dials turned
     ->Arg(12000)    // 2: helmet with its wave line
@@ -63,16 +65,6 @@ BENCHMARK(BM_Window)
     ->Arg(115400)   // 14: the fade
     ->Arg(116000);  // 15: black after the end
 
-// One frame of a scene alone, at a time inside its window.
-template <void (*Effect)(uint32_t*, int32_t)>
-void BM_Scene(benchmark::State& state) {
-    auto& frame = frameBuffer();
-    const int32_t t = static_cast<int32_t>(state.range(0));
-    for (auto _ : state) {
-        Effect(frame.data(), t);
-        benchmark::ClobberMemory();
-    }
-}
 // Scenes whose cost changes within their window: the clock's dials at several angles, and the
 // voxel landscape with and without the surge that makes every bar taller.
 BENCHMARK(BM_Scene<effect10>)->Name("BM_effect10_clock")->ArgName("t")->Arg(0)->Arg(1500)->Arg(8799);
