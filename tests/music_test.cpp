@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "effects/sync.h"
+#include "onsets.h"
 #include "process.h"
 #include "score.h"
 #include "song.h"
@@ -164,40 +165,6 @@ TEST(ComposeTool, ShortModulePlaysAboutThatLongAndBadCallsFail) {
     EXPECT_EQ(compose({"--short", "2", "--out", "/nonexistent-folder/x.xm"}), 1);
 }
 
-// Onset times in ms: where the energy of the sound's slope (which favours a hit's attack over
-// sustained tones), over 2 ms windows one hop (44 frames, 0.998 ms) apart, reaches 4 times what
-// the hops 5 to 30 before held, and is the first and highest within 15 hops either side.
-std::vector<int> onsets(const Rendering& r) {
-    constexpr size_t kHop = 44, kWindow = 2 * kHop;
-    std::vector<double> d(r.left.size(), 0.0), e;
-    for (size_t i = 1; i < d.size(); ++i) d[i] = (double(r.left[i]) + r.right[i] - r.left[i - 1] - r.right[i - 1]) / 2;
-    for (size_t start = 0; start + kWindow <= d.size(); start += kHop) {
-        double sum = 0;
-        for (size_t i = start; i < start + kWindow; ++i) sum += d[i] * d[i];
-        e.push_back(sum / kWindow);
-    }
-    std::vector<double> ratio(e.size(), 0.0);
-    for (size_t k = 30; k < e.size(); ++k) {
-        double before = 0;
-        for (size_t j = k - 30; j < k - 5; ++j) before += e[j];
-        ratio[k] = e[k] / (before / 25 + 1000.0);  // the floor keeps near-silence from counting
-    }
-    std::vector<int> found;
-    for (size_t k = 15; k + 15 < ratio.size(); ++k) {
-        bool onset = ratio[k] >= 4.0;
-        for (size_t j = k - 15; j <= k + 15 && onset; ++j) onset = j >= k ? ratio[j] <= ratio[k] : ratio[j] < ratio[k];
-        if (onset) found.push_back(int(std::lround((double(k) * kHop + kHop) * 1000.0 / kRate)));
-    }
-    return found;
-}
-
-// Signed distance from t to the nearest onset (positive: the onset comes later).
-int nearestOffset(const std::vector<int>& found, int t) {
-    int best = 1 << 30;
-    for (int f : found) best = std::abs(f - t) < std::abs(best) ? f - t : best;
-    return best;
-}
-
 const Rendering& song() {  // rendered once for all its tests
     static const Rendering r = render(SONG_PATH, 200);
     return r;
@@ -229,7 +196,7 @@ TEST(Song, PlaysInTimeAndStopsByItselfWithoutClipping) {
 // Every mark of the two clock tables and every window start of the two window tables, read from
 // the show's own tables, falls on an onset within 25 ms; so do the white flash and the scene cuts.
 TEST(Song, SyncEntriesFallOnOnsets) {
-    const std::vector<int> found = onsets(song());
+    const std::vector<int> found = onsets(song().left, song().right);
     std::vector<std::pair<const char*, int>> entries;
     for (int i = 0; klocka1_sync[i] != kSyncSentinel; ++i) entries.push_back({"klocka1_sync", klocka1_sync[i]});
     for (int i = 0; klocka2_sync[i] != kSyncSentinel; ++i) entries.push_back({"klocka2_sync", klocka2_sync[i]});
@@ -254,7 +221,7 @@ TEST(Song, OnsetDetectorFindsAHitAndIgnoresSilenceAndSteadyTones) {
     for (int i = 0; i < 2000; ++i)  // a click-like hit at 700 ms
         r.left[size_t(kRate * 7 / 10 + i)] = int16_t((i % 7 < 3 ? 12000 : -12000) * std::exp(-i / 300.0));
     r.right = r.left;
-    const std::vector<int> found = onsets(r);
+    const std::vector<int> found = onsets(r.left, r.right);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_NEAR(found[0], 700, 2);
 }
