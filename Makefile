@@ -52,3 +52,18 @@ music: build
 .PHONY: test-arm
 test-arm: build
 	scripts/test-arm.sh $(BUILD) $(ARM)
+
+# The whole show with its music as show.mp4 in this folder, drawn and mixed offline and encoded by
+# ffmpeg (build/capture; the README's "Capture").
+.PHONY: video
+video:
+	scripts/setup.sh
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build $(BUILD) -j$(JOBS) --target capture
+	$(BUILD)/capture --module assets/musa.xm --out show.mp4
+
+# The README's looping preview, docs/preview.gif: five seconds from the clock into the helmet.
+.PHONY: preview
+preview: configure
+	cmake --build $(BUILD) -j$(JOBS) --target capture
+	$(BUILD)/capture --module assets/musa.xm --gif --from 6000 --to 11000 --out docs/preview.gif

@@ -2,14 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <map>
 #include <thread>
 
 #include "2d/frame.h"
@@ -28,7 +26,7 @@ ProcessResult capture(std::vector<std::string> args, const ProcessOptions& optio
     return runProcess(args, options);
 }
 
-// Everything a command prints on its standard output (ffmpeg and ffprobe, for reading files back).
+// What a command prints on its standard output: ffprobe's facts, ffmpeg's decoded bytes.
 std::string readCommand(const std::string& command) {
     std::string out;
     FILE* pipe = popen(command.c_str(), "r");
@@ -38,34 +36,22 @@ std::string readCommand(const std::string& command) {
     return out;
 }
 
-// ffprobe's "streams.stream.N.key" fields (and the container's "format.key") without quotes.
-std::map<std::string, std::string> probe(const std::string& file) {
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(readCommand("ffprobe -v error -count_frames -show_streams -show_format -of flat '" +
-                                         file + "'"));
-    for (std::string line; std::getline(lines, line);) {
-        const size_t eq = line.find('=');
-        std::string value = line.substr(eq + 1);
-        if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
-        fields[line.substr(0, eq)] = value;
-    }
-    return fields;
+// One line per stream, then the file's duration, each as ffprobe lists the fields.
+std::string probe(const std::string& file) {
+    return readCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,width,height,pix_fmt,"
+                       "color_space,color_primaries,color_transfer,color_range,r_frame_rate,nb_read_frames,"
+                       "sample_rate,channels:format=duration -of csv=p=0 '" + file + "'");
 }
 
-// The file's frames as 0x00RRGGBB words, shrunk by `shrink` (1: as stored). Averaging each
-// block and converting at full chroma resolution with exact rounding undoes the scaling and
-// reads the BT.709 tags without adding error of the converter's own.
-std::vector<Frame> decodeFrames(const std::string& file, int width, int height, int shrink) {
+// Decoded frames as 0x00RRGGBB words (bgr0 bytes on this little-endian machine), shrunk by
+// `shrink`. Averaging each block at full chroma resolution with exact rounding undoes the
+// scaling and follows the BT.709 tags without error of the converter's own.
+std::vector<Frame> decodeFrames(const std::string& file, int shrink, int pixels) {
     const std::string n = std::to_string(shrink);
     const std::string bytes = readCommand("ffmpeg -v error -i '" + file + "' -vf scale=iw/" + n + ":ih/" + n +
                                           ":flags=area+full_chroma_int+accurate_rnd -f rawvideo -pix_fmt bgr0 -");
-    const size_t size = size_t(width) * height;
-    std::vector<Frame> frames(bytes.size() / (4 * size), Frame(size));
-    for (size_t f = 0; f < frames.size(); ++f)
-        for (size_t i = 0; i < size; ++i) {
-            const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + 4 * (f * size + i);
-            frames[f][i] = p[2] << 16 | p[1] << 8 | p[0];
-        }
+    std::vector<Frame> frames(bytes.size() / (4 * size_t(pixels)), Frame(size_t(pixels)));
+    for (size_t f = 0; f < frames.size(); ++f) memcpy(frames[f].data(), bytes.data() + 4 * f * pixels, 4 * pixels);
     return frames;
 }
 
@@ -80,22 +66,20 @@ std::vector<int16_t> decodeSound(const std::string& file) {
 std::vector<Frame> render(const std::vector<int>& times, const std::string& folder) {
     std::string list;
     for (int t : times) list += (list.empty() ? "" : ",") + std::to_string(t);
-    const ProcessResult result = runProcess({RENDER_BINARY, "--times", list, "--format", "raw", "--out", folder});
-    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(runProcess({RENDER_BINARY, "--times", list, "--format", "raw", "--out", folder}).status, 0);
     std::vector<Frame> frames;
     for (int t : times) {
-        std::ifstream in(folder + "/" + std::to_string(t) + ".raw", std::ios::binary);
-        Frame frame(kPixels);
-        in.read(reinterpret_cast<char*>(frame.data()), kPixels * 4);  // little-endian words
-        frames.push_back(frame);
+        frames.emplace_back(kPixels);
+        std::ifstream(folder + "/" + std::to_string(t) + ".raw", std::ios::binary)
+            .read(reinterpret_cast<char*>(frames.back().data()), kPixels * 4);
     }
     return frames;
 }
 
-// Show times of the frames first to end-1, floored: 0, 16, 33, 50, ... at 60 fps.
-std::vector<int> frameTimes(int first, int end, int fps) {
+// Show times of frames first to end - 1 at 60 fps, floored: 0, 16, 33, 50, ...
+std::vector<int> frameTimes(int first, int end) {
     std::vector<int> times;
-    for (int n = first; n < end; ++n) times.push_back(n * 1000 / fps);
+    for (int n = first; n < end; ++n) times.push_back(n * 1000 / 60);
     return times;
 }
 
@@ -128,14 +112,13 @@ int onsetOffset(const std::vector<int16_t>& stereo, double startMs, int t) {
     return nearestOffset(onsets(left, right), int(std::lround(t - startMs)));
 }
 
-// The song mixed by libmikmod with the capture's schedule, one frame's samples an update.
-const SongMix& mixAt(int fps) {
-    static std::map<int, SongMix> mixes;
-    if (!mixes.count(fps)) {
-        std::string error;
-        EXPECT_TRUE(mixSong(SONG_PATH, kMixRate / fps, mixes[fps], error)) << error;
-    }
-    return mixes[fps];
+// The song mixed by libmikmod on the capture's schedule, frames first to end - 1.
+std::vector<int16_t> mixedSpan(int fps, int first, int end) {
+    SongMix mix;
+    std::string error;
+    EXPECT_TRUE(mixSong(SONG_PATH, kMixRate / fps, mix, error)) << error;
+    const size_t perFrame = 2 * size_t(mix.samplesPerFrame);
+    return {mix.samples.begin() + ptrdiff_t(first * perFrame), mix.samples.begin() + ptrdiff_t(end * perFrame)};
 }
 
 struct Capture : ::testing::Test {
@@ -146,30 +129,22 @@ struct Capture : ::testing::Test {
 }  // namespace
 
 // Every frame of a lossless excerpt across the cut from the clock to the helmet is the drawn frame
-// for its show time, every pixel a 2 x 2 block; the sound is the mix, sample for sample.
+// for its show time, each pixel a 2 x 2 block; the sound is the mix, sample for sample.
 TEST_F(Capture, LosslessExcerptHoldsTheDrawnFramesAndTheSongExactly) {
     const std::string file = dir + "/cut.mkv";
     const ProcessResult result = capture({"--lossless", "--scale", "2", "--from", "8300", "--to", "9800", "--out", file});
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(result.output, "") << "quiet when not on a terminal";
-    auto info = probe(file);
-    EXPECT_EQ(info["streams.stream.0.codec_name"] + " " + info["streams.stream.0.width"] + "x" +
-                  info["streams.stream.0.height"] + " " + info["streams.stream.0.r_frame_rate"] + " " +
-                  info["streams.stream.0.nb_read_frames"] + " frames; " + info["streams.stream.1.codec_name"] + " " +
-                  info["streams.stream.1.sample_rate"] + " " + info["streams.stream.1.channels"],
-              "ffv1 640x480 60/1 90 frames; flac 44100 2");
-    EXPECT_NEAR(std::stod(info["format.duration"]), 1.5, 0.001);
+    EXPECT_EQ(probe(file), "ffv1,640,480,bgr0,pc,gbr,unknown,unknown,60/1,90\nflac,44100,2,0/0,15\n1.500000\n");
 
-    const std::vector<Frame> decoded = decodeFrames(file, 2 * kWidth, 2 * kHeight, 1);
-    const std::vector<Frame> drawn = render(frameTimes(498, 588, 60), dir + "/frames");
+    const std::vector<Frame> decoded = decodeFrames(file, 1, 4 * kPixels);
+    const std::vector<Frame> drawn = render(frameTimes(498, 588), dir + "/frames");
     ASSERT_EQ(decoded.size(), drawn.size());
     for (size_t f = 0; f < decoded.size(); ++f)
         EXPECT_TRUE(decoded[f] == scaledUp(drawn[f], 2)) << "frame " << f << " is not show time " << (498 + f) * 1000 / 60;
 
     const std::vector<int16_t> sound = decodeSound(file);
-    const SongMix& mix = mixAt(60);
-    ASSERT_TRUE(sound == std::vector<int16_t>(mix.samples.begin() + 498 * 735 * 2, mix.samples.begin() + 588 * 735 * 2))
-        << sound.size() / 2 << " samples";
+    ASSERT_TRUE(sound == mixedSpan(60, 498, 588)) << sound.size() / 2 << " samples";
     const int offset = onsetOffset(sound, 8300, 8800);
     printf("onset of the cut at 8800 ms: %+d ms\n", offset);
     EXPECT_LE(std::abs(offset), 16) << "more than a frame away";
@@ -181,23 +156,13 @@ TEST_F(Capture, Mp4ExcerptIsCloseToTheDrawnFramesAndInTime) {
     const std::string file = dir + "/flash.mp4";
     const ProcessResult result = capture({"--scale", "2", "--from", "114300", "--to", "116300", "--out", file});
     ASSERT_EQ(result.status, 0) << result.output;
-    auto info = probe(file);
-    EXPECT_EQ(info["streams.stream.0.codec_name"] + " " + info["streams.stream.0.pix_fmt"] + " " +
-                  info["streams.stream.0.width"] + "x" + info["streams.stream.0.height"] + " " +
-                  info["streams.stream.0.r_frame_rate"] + " " + info["streams.stream.0.nb_read_frames"] + " frames " +
-                  info["streams.stream.0.color_space"] + " " + info["streams.stream.0.color_primaries"] + " " +
-                  info["streams.stream.0.color_transfer"] + " " + info["streams.stream.0.color_range"] + "; " +
-                  info["streams.stream.1.codec_name"] + " " + info["streams.stream.1.sample_rate"] + " " +
-                  info["streams.stream.1.channels"],
-              "h264 yuv420p 640x480 60/1 120 frames bt709 bt709 bt709 tv; aac 44100 2");
-    EXPECT_NEAR(std::stod(info["streams.stream.0.duration"]), 2.0, 0.001);
-    EXPECT_NEAR(std::stod(info["streams.stream.1.duration"]), 2.0, 0.001);
+    EXPECT_EQ(probe(file), "h264,640,480,yuv420p,tv,bt709,bt709,bt709,60/1,120\naac,44100,2,0/0,87\n2.000000\n");
 
     // At this scale the plasma behind the portrait, the excerpt's hardest picture, keeps 34.5 to
     // 36.6 dB through x264; a frame one step off scores 27 to 31 dB there wherever the plasma
     // moves, and 8 to 31 dB in the flash and the fade. 32 dB lies between.
-    const std::vector<Frame> decoded = decodeFrames(file, kWidth, kHeight, 2);
-    const std::vector<Frame> drawn = render(frameTimes(6858, 6978, 60), dir + "/frames");
+    const std::vector<Frame> decoded = decodeFrames(file, 2, kPixels);
+    const std::vector<Frame> drawn = render(frameTimes(6858, 6978), dir + "/frames");
     ASSERT_EQ(decoded.size(), drawn.size());
     double lowest = 99;
     for (size_t f = 0; f < decoded.size(); ++f) {
@@ -206,8 +171,66 @@ TEST_F(Capture, Mp4ExcerptIsCloseToTheDrawnFramesAndInTime) {
     }
     printf("lowest PSNR of a frame: %.1f dB\n", lowest);
 
-    const std::vector<int16_t> sound = decodeSound(file);  // AAC's padding after the end included
-    const int offset = onsetOffset(sound, 114300, 115000);
+    const int offset = onsetOffset(decodeSound(file), 114300, 115000);
     printf("onset of the flash's hit at 115000 ms: %+d ms\n", offset);
     EXPECT_LE(std::abs(offset), 16) << "more than a frame away";
+}
+
+// At 50 fps an excerpt from 115000 ms, where no window draws, starts from what the show's screen
+// held (the frame of 114980 ms), not from black; the WAV beside it is the same span of the mix.
+TEST_F(Capture, ExcerptStartsFromTheShowsOwnScreenAndTheWavIsItsSong) {
+    const std::string file = dir + "/flash.mkv", wav = dir + "/flash.wav";
+    const ProcessResult result = capture({"--lossless", "--fps", "50", "--from", "115000", "--to", "115040", "--out",
+                                          file, "--audio", wav});
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(probe(wav), "pcm_s16le,44100,2,0/0,2\n0.040000\n");
+    EXPECT_TRUE(decodeFrames(file, 1, kPixels) == render({114980, 115020}, dir + "/frames"));
+    EXPECT_TRUE(decodeSound(wav) == mixedSpan(50, 5750, 5752));
+}
+
+// Whatever goes wrong, the capture says what, ends with its status, and leaves nothing behind: no
+// ffmpeg on PATH, a folder it cannot write in, bad arguments, a Ctrl+C, ffmpeg dying mid-way.
+TEST_F(Capture, FailuresSayWhyAndLeaveNothingBehind) {
+    const std::string out = dir + "/show.mp4", blocked = dir + "/plain-file/show.mp4";
+    std::ofstream(dir + "/plain-file") << "x";
+    const struct {
+        std::vector<std::string> args, env;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--out", out}, {"PATH="}, 1, "ffmpeg not found on PATH"},
+        {{"--out", blocked}, {}, 1, "cannot write " + blocked},
+        {{"--out", out, "--from", "200000"}, {}, 2, "the show ends at 118200 ms"},
+        {{}, {}, 2, "usage: capture"},
+        {{"--out", out, "--fps", "30"}, {}, 2, "usage: capture"},
+        {{"--out", out, "--scale", "9"}, {}, 2, "usage: capture"},
+        {{"--out", out, "--from", "2000", "--to", "1000"}, {}, 2, "usage: capture"},
+        {{"--out", out, "--gif", "--lossless"}, {}, 2, "usage: capture"},
+    };
+    for (const auto& c : cases) {
+        ProcessOptions options;
+        options.setEnv = c.env;
+        const ProcessResult result = capture(c.args, options);
+        EXPECT_EQ(result.status, c.status) << ::testing::PrintToString(c.args) << result.output;
+        EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+    }
+    // A whole lossless show takes some seconds: long enough to be stopped once ffmpeg runs.
+    for (const bool killFfmpeg : {false, true}) {
+        Process process = startProcess({CAPTURE_BINARY, "--module", SONG_PATH, "--lossless", "--out", out}, {});
+        const std::string task = std::to_string(process.pid);
+        std::string ffmpeg;
+        for (int tries = 0; ffmpeg.empty() && tries < 500; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::ifstream("/proc/" + task + "/task/" + task + "/children") >> ffmpeg;
+        }
+        ASSERT_FALSE(ffmpeg.empty()) << "ffmpeg never started";
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(killFfmpeg ? std::stoi(ffmpeg) : process.pid, killFfmpeg ? SIGKILL : SIGINT);
+        const ProcessResult result = waitProcess(process, 30);
+        EXPECT_EQ(result.status, killFfmpeg ? 1 : 130) << result.output;
+        EXPECT_NE(result.output.find(killFfmpeg ? "ffmpeg failed" : "interrupted"), std::string::npos) << result.output;
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"plain-file"});
 }
