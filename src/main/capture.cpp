@@ -87,6 +87,26 @@ int fail(const std::vector<PendingFile>& files, const std::string& message, int 
     return status;
 }
 
+// Draws frames 0 to end - 1 in order on one buffer from black, as the show's screen, and sends
+// first to end - 1. The frames before an excerpt are drawn too: the radial blur builds on them.
+// False if ffmpeg has gone or a signal came.
+bool sendFrames(FfmpegRun& run, int first, int end, int fps, double started) {
+    initDemo();
+    std::vector<uint32_t> frame(kPixels, 0);
+    const bool terminal = isatty(STDERR_FILENO);
+    double shown = 0;
+    for (int n = 0; n < end && !stopSignal; ++n) {
+        doDemoAt(frame.data(), frameTime(n, fps));
+        if (n < first) continue;
+        if (!writeVideo(run, frame.data(), frame.size() * sizeof(uint32_t))) return false;
+        if (terminal && now() - shown > kProgressEvery) {
+            shown = now();
+            showProgress(n + 1 - first, end - first, started);
+        }
+    }
+    return !stopSignal;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +127,7 @@ int main(int argc, char** argv) {
     const std::vector<int16_t> song(mix.samples.begin() + ptrdiff_t(first) * 2 * mix.samplesPerFrame,
                                     mix.samples.begin() + ptrdiff_t(end) * 2 * mix.samplesPerFrame);
 
+    catchStopSignals();  // before the first temporary file, so that a Ctrl+C removes it
     std::vector<PendingFile> files;
     PendingFile video, audio;
     for (const std::string* name : {&settings.out, &settings.audio}) {
@@ -117,30 +138,12 @@ int main(int argc, char** argv) {
         (name == &settings.out ? video : audio) = file;
     }
 
-    catchStopSignals();
     const bool drawing = !settings.out.empty();
     const bool sound = !settings.audio.empty() || (drawing && settings.kind != VideoKind::gif);
     FfmpegRun run;
     if (!startFfmpeg(ffmpegArgs(settings, video.temp, audio.temp), drawing, sound ? &song : nullptr, run, problem))
         return fail(files, problem, 1);
-
-    const bool terminal = isatty(STDERR_FILENO);
-    bool written = true;
-    if (drawing) {
-        initDemo();
-        std::vector<uint32_t> frame(kPixels, 0);  // one buffer from black, as the show's screen
-        double shown = 0;
-        // The frames before an excerpt are drawn too, unsent: the radial blur builds on them.
-        for (int n = 0; n < end && written && !stopSignal; ++n) {
-            doDemoAt(frame.data(), frameTime(n, settings.fps));
-            if (n < first) continue;
-            written = writeVideo(run, frame.data(), frame.size() * sizeof(uint32_t));
-            if (terminal && now() - shown > kProgressEvery) {
-                shown = now();
-                showProgress(n + 1 - first, end - first, started);
-            }
-        }
-    }
+    const bool written = !drawing || sendFrames(run, first, end, settings.fps, started);
     const int status = finishFfmpeg(run, stopSignal != 0 || !written, &stopSignal);
     if (stopSignal) return fail(files, "interrupted; nothing written", kInterruptedStatus);
     if (status != 0 || !written)
@@ -148,7 +151,7 @@ int main(int argc, char** argv) {
     for (const PendingFile& file : files)
         if (rename(file.temp.c_str(), file.final.c_str()) != 0)
             return fail(files, "cannot write " + file.final + ": " + strerror(errno), 1);
-    if (terminal)
+    if (isatty(STDERR_FILENO))
         fprintf(stderr, "\r\033[Kcapture: %d frames (%.1f s of show) in %.0f s\n", end - first,
                 double(end - first) / settings.fps, now() - started);
     return 0;
