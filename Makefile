@@ -58,7 +58,7 @@ test-arm: build
 .PHONY: video
 video:
 	scripts/setup.sh
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	$(MAKE) -s configure
 	cmake --build $(BUILD) -j$(JOBS) --target capture
 	$(BUILD)/capture --module assets/musa.xm --out show.mp4
 
