@@ -40,7 +40,7 @@ bench: build
 	$(BUILD)/bench
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE) $(ARM)
+	rm -rf $(BUILD) $(SANITIZE) $(ARM) $(WEB)
 
 # Regenerates the show's music, assets/musa.xm, with the composer (the file is committed).
 .PHONY: music

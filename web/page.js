@@ -10,10 +10,21 @@
   const message = document.getElementById('message');
   const again = document.getElementById('again');
   const kWidth = 320, kHeight = 240;
+  const kNotLoaded = 'The show could not be loaded: part of the page is missing or did not ' +
+                     'arrive. Reload the page to try again.';
   let lastError = '';
 
-  function fail(text) {
-    message.textContent = text;
+  // The message in plain words, and underneath the browser's or the program's own, for whoever
+  // looks into it.
+  function fail(text, detail) {
+    const plain = document.createElement('span');
+    plain.textContent = text;
+    message.replaceChildren(plain);
+    if (detail) {
+      const small = document.createElement('small');
+      small.textContent = String(detail);
+      message.append(small);
+    }
     message.hidden = false;
     overlay.hidden = true;
     again.hidden = true;
@@ -54,7 +65,7 @@
 
   function start() {
     if (Module._startShow() !== 0) {
-      fail('The show could not start: ' + (lastError || 'no sound output') + '.');
+      fail('The show could not start its music.', lastError);
       return;
     }
     overlay.hidden = true;
@@ -71,8 +82,7 @@
     screenIsReadOnly: true,  // every frame is copied whole: no need to read the canvas back
     print: (text) => console.log(text),
     printErr: (text) => { console.error(text); lastError = text; },
-    onAbort: () => fail('The show could not be loaded (' + (lastError || 'the program failed') +
-                        '). Reload the page to try again.'),
+    onAbort: (what) => fail(kNotLoaded, what),
     onShowReady: () => {
       overlay.disabled = false;
       overlay.textContent = 'click to start';
@@ -81,11 +91,11 @@
   };
   // A missing data file is reported by an exception outside the program's reach.
   window.addEventListener('error', (event) => {
-    if (message.hidden) fail('The show could not be loaded: ' + event.message + '.');
+    if (message.hidden) fail(kNotLoaded, event.message);
   });
 
   const script = document.createElement('script');
   script.src = 'show.js';
-  script.onerror = () => fail('The show could not be loaded: show.js is missing.');
+  script.onerror = () => fail(kNotLoaded, 'show.js did not load');
   document.body.appendChild(script);
 })();
