@@ -144,8 +144,8 @@ test('the show plays its music in step, at the display\'s rate, until a key ends
 
   // Twenty seconds of play: the level reaching the speakers every quarter second, and from 10 s
   // on MikMod's song position against the show clock. MikMod's position is what its player has
-  // mixed; what is heard lags it by the buffers still scheduled after the moment now leaving
-  // the speakers (the audio clock's output stamp, carried on by the page's clock).
+  // mixed; what is heard lags it by the audio scheduled after the moment now leaving the
+  // speakers (the audio clock's output stamp, carried on by the page's clock), gaps included.
   const run = await page.evaluate(async () => {
     const { context, analyser, buffers } = window.audioTap;
     const samples = new Float32Array(analyser.fftSize);
@@ -158,8 +158,7 @@ test('the show plays its music in step, at the display\'s rate, until a key ends
       levels.push(Math.sqrt(samples.reduce((sum, v) => sum + v * v, 0) / samples.length));
       const stamp = context.getOutputTimestamp();
       const now = stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
-      let waiting = 0;
-      for (const { at, length } of buffers) waiting += Math.max(0, Math.min(length, at + length - now));
+      const waiting = Math.max(0, ...buffers.map(({ at, length }) => at + length - now));
       const show = Module._showClock();
       if (show >= 10000) offsets.push(Module._mixedSongTime() - waiting * 1000 - show);
     }
