@@ -28,7 +28,8 @@ if [ ! -f "$mikmod/include/mikmod.h" ]; then
   rm -rf "$apt" "$mikmod"
   mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$apt/source"
   : > "$apt/status"
-  echo "deb-src http://deb.debian.org/debian bookworm main" > "$apt/sources.list"
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  echo "deb-src http://deb.debian.org/debian $release main" > "$apt/sources.list"
   cat > "$apt/apt.conf" <<CONF
 Dir::State "$apt/state";
 Dir::State::status "$apt/status";

@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
 import { createHash } from 'node:crypto';
-import { mkdtempSync, readFileSync, rmSync, symlinkSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -226,7 +226,7 @@ test('the show plays its music in step, at the display\'s rate, until a key ends
 test('a page that cannot run says so', async (t) => {
   // The site without its data file, as after an incomplete upload.
   const partial = join(scratch, 'partial');
-  execFileSync('mkdir', ['-p', partial]);
+  mkdirSync(partial);
   for (const file of ['index.html', 'style.css', 'page.js', 'show.js', 'show.wasm'])
     symlinkSync(join(site, file), join(partial, file));
   const cases = [
