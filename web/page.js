@@ -40,8 +40,9 @@
       width -= 16;
       height -= 16;
     }
-    const scale = Math.max(1, Math.floor(Math.min(width / kWidth, height / kHeight)));
-    screen.style.setProperty('--scale', scale);
+    const ratio = window.devicePixelRatio || 1;  // device pixels per CSS pixel
+    const scale = Math.max(1, Math.floor(Math.min(width * ratio / kWidth, height * ratio / kHeight)));
+    screen.style.setProperty('--scale', scale / ratio);
   }
   window.addEventListener('resize', fit);
   document.addEventListener('fullscreenchange', fit);
