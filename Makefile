@@ -40,7 +40,7 @@ bench: build
 	$(BUILD)/bench
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE) $(ARM)
+	rm -rf $(BUILD) $(SANITIZE) $(ARM) $(WEB)
 
 # Regenerates the show's music, assets/musa.xm, with the composer (the file is committed).
 .PHONY: music
@@ -67,3 +67,22 @@ video:
 preview: configure
 	cmake --build $(BUILD) -j$(JOBS) --target capture
 	$(BUILD)/capture --module assets/musa.xm --gif --from 6000 --to 11000 --out docs/preview.gif
+
+# The show as a web page (WebAssembly through Debian's emscripten) in build-web/site, the folder
+# a web host serves; serve-web serves it here. test-web checks it in headless Chromium against
+# the desktop renderer's frames.
+WEB  ?= build-web
+PORT ?= 8000
+.PHONY: web serve-web test-web
+web:
+	scripts/setup.sh web
+	scripts/build-web.sh $(BUILD) $(WEB)
+
+serve-web:
+	node scripts/serve-web.mjs $(WEB)/site $(PORT)
+
+test-web: configure
+	cmake --build $(BUILD) -j$(JOBS) --target render png2src
+	scripts/build-web.sh $(BUILD) $(WEB)
+	npm ci --no-audit --no-fund --silent
+	node --test tests/web/page.test.mjs

@@ -2,11 +2,15 @@
 # test.sh: installs what is missing, builds, and runs every test.
 #   ./test.sh       the desktop build and its sanitizer build
 #   ./test.sh arm   the ARM soft-float cross build under qemu
+#   ./test.sh web   the WebAssembly build in headless Chromium
 set -e
 cd "$(dirname "$0")"
 if [ "$1" = arm ]; then
   scripts/setup.sh arm
   make -s test-arm
+elif [ "$1" = web ]; then
+  scripts/setup.sh web
+  make -s test-web
 else
   scripts/setup.sh
   make -s test

@@ -2,6 +2,7 @@
 # setup.sh: installs the Debian packages the project needs that are not installed yet.
 #   scripts/setup.sh          what building, playing and testing on the desktop need
 #   scripts/setup.sh arm      that, plus the ARM cross toolchain, qemu and GoogleTest's sources
+#   scripts/setup.sh web      that, plus emscripten, node with npm, and Chromium for the page's test
 set -e
 
 packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpng-dev
@@ -10,6 +11,9 @@ packages="$packages ffmpeg"  # build/capture's encoder, and the decoder its test
 if [ "$1" = arm ]; then
   packages="$packages gcc-arm-linux-gnueabi g++-arm-linux-gnueabi qemu-user googletest"
 fi
+if [ "$1" = web ]; then
+  packages="$packages emscripten nodejs chromium dpkg-dev"
+fi
 
 missing=""
 for package in $packages; do
@@ -17,6 +21,8 @@ for package in $packages; do
     missing="$missing $package"
   fi
 done
+# Debian's npm, unless a node from elsewhere brought its own.
+if [ "$1" = web ] && ! command -v npm > /dev/null; then missing="$missing npm"; fi
 [ -z "$missing" ] && exit 0
 
 echo "setup: installing$missing"
