@@ -52,3 +52,9 @@ music: build
 .PHONY: test-arm
 test-arm: build
 	scripts/test-arm.sh $(BUILD) $(ARM)
+
+# ARM instructions per frame of every window of the timeline, counted exactly under qemu-arm
+# (after make test-arm has built build-arm/).
+.PHONY: bench-arm
+bench-arm:
+	scripts/bench-arm.sh $(ARM)
