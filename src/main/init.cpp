@@ -9,6 +9,7 @@ void initDemo() {
     effect1_init();
     effect2_init();  // xmap, ymap from sine and cose
     effect4_init();  // voxelmap from sine and cose
+    effect9_init();  // the plasma scenes' pictures as frame words, the portraits' runs
     effect10_init();  // the clock's two texture records
     effect11_init();
 }
