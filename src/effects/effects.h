@@ -6,7 +6,7 @@
 #include "mobilePolygon/mobilePolygon.h"
 
 // Clock scene: two dials jumping on the music's marks over a background.
-void effect10_init();
+void effect10_init();  // the dials' texture records, the background as frame words
 void effect10(uint32_t* frame, int32_t t);
 extern Texture fx101;  // klocka1, 256 x 256
 extern Texture fx102;  // klocka2, 185 x 185
@@ -43,9 +43,9 @@ void effect1_init();
 void effect1(uint32_t* frame, int32_t t);
 void effect3_init();
 void effect3(uint32_t* frame, int32_t t);
-void effect6_init();
+void effect6_init();  // the tall picture as frame words
 void effect6(uint32_t* frame, int32_t u);
-void effect8_init();
+void effect8_init();  // the helmet as frame words
 void effect8(uint32_t* frame, int32_t t);
 void quenor(uint32_t* frame, int32_t t);
 void velmit(uint32_t* frame, int32_t t);
