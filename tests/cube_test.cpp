@@ -47,9 +47,15 @@ std::vector<int> faceOrder(int32_t t) {
 
 }  // namespace
 
+// The stripes carry the logo, which the start-up prepares.
+class Stripes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { initDemo(); }
+};
+
 // At t = 17000 (0, 0) is on a stripe, (5, 0) between two; away from the logo, 20 ms later every
 // pixel shows what its right and lower neighbours showed, and nothing moves before then.
-TEST(Stripes, PhaseAndDrift) {
+TEST_F(Stripes, PhaseAndDrift) {
     const Frame before = background(17000), after = background(17020);
     // (x + 0 + 850) mod 18 is 4 at x = 0: stripe to x = 4, clear from 5 to 13, stripe from 14 to 22.
     for (auto [x, stripe] : {std::pair{0, true}, {4, true}, {5, false}, {13, false}, {14, true}, {22, true}})
@@ -67,7 +73,7 @@ TEST(Stripes, PhaseAndDrift) {
 }
 
 // Alpha 10 leaves the pixel, 11 and 245 blend, 246 copies; blue rounds its two terms apart.
-TEST(Stripes, LogoThresholdsAndBlend) {
+TEST_F(Stripes, LogoThresholdsAndBlend) {
     const struct { uint32_t below; uint8_t rgba[4]; uint32_t expected; } cases[] = {
         {kStripe, {200, 100, 50, 0}, kStripe},     {kStripe, {200, 100, 50, 10}, kStripe},
         {kStripe, {200, 100, 50, 246}, 0xC86432},  {kStripe, {200, 100, 50, 255}, 0xC86432},

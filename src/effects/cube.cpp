@@ -4,9 +4,12 @@
 #include "cube.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "2d/frame.h"
 #include "assets/pictures.h"
+#include "coverRuns.h"
+#include "pictureCopy.h"
 #include "mobilePolygon/mobilePolygon.h"
 
 const float gCube[kCubeCorners][3] = {
@@ -37,6 +40,9 @@ constexpr int kStripeWidth = 9;
 constexpr int kStripeStepMs = 20;  // one diagonal step toward the top-left every 20 ms
 constexpr int kLogoSkip = 10;      // alpha at or below: the logo leaves the pixel
 constexpr int kLogoCopy = 245;     // alpha above: the logo's colour replaces it
+
+uint32_t logoWords[kPixels];  // the logo as frame words, for its covered runs
+CoverRuns logoRuns;           // the logo's rows cut by alpha: left, copied or blended
 
 constexpr float kTurn1PerMs = 0.001f;
 constexpr float kTurn2PerMs = 0.0016666667f;  // the float nearest 1/600
@@ -73,7 +79,10 @@ uint32_t logoOver(uint32_t below, const uint8_t* rgba) {
     return a <= kLogoSkip ? below : over;
 }
 
-void effect5_init() {}
+void effect5_init() {
+    toFrameWords(logoWords, tarnivoisback, kPixels);
+    logoRuns = findCoverRuns(tarnivoisback, kLogoSkip + 1, kLogoCopy + 1);
+}
 
 void effect5(uint32_t* frame, int32_t t) {
     const int s = t / kStripeStepMs;  // truncates toward zero
@@ -82,11 +91,16 @@ void effect5(uint32_t* frame, int32_t t) {
     for (int y = 0; y < kHeight; ++y) {
         uint32_t* row = frame + y * kWidth;
         stripeRow(row, y, s, lane);
+        // The logo over the stripes: logoOver per pixel, done as a copy where it covers and not
+        // at all where it is clear, as most of it is.
         const uint8_t* logo = tarnivoisback + 4 * y * kWidth;
-        for (int x = 0; x < kWidth; x += 4) {
-            if ((logo[4 * x + 3] | logo[4 * x + 7] | logo[4 * x + 11] | logo[4 * x + 15]) == 0)
-                continue;  // most of the logo is clear: skip four pixels at once
-            for (int k = x; k < x + 4; ++k) row[k] = logoOver(row[k], logo + 4 * k);
+        for (uint32_t r = logoRuns.rowRuns[y]; r < logoRuns.rowRuns[y + 1]; ++r) {
+            const CoverRun& run = logoRuns.runs[r];
+            if (run.cover == Cover::covered) {
+                std::memcpy(row + run.start, logoWords + y * kWidth + run.start, run.length * sizeof(uint32_t));
+            } else if (run.cover == Cover::mixed) {
+                for (int x = run.start; x < run.start + run.length; ++x) row[x] = logoOver(row[x], logo + 4 * x);
+            }
         }
     }
 }

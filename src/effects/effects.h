@@ -16,7 +16,7 @@ Fixed favorit2(int i);
 Coordinate favorit(int x, int y, int u, int v);
 
 // Cube and stripes scene.
-void effect5_init();
+void effect5_init();  // the logo as frame words, cut into runs by alpha
 void effect5(uint32_t* frame, int32_t t);
 void effect11_init();
 void effect11(uint32_t* frame, int32_t t);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "2d/2d.h"
+#include "2d/frame.h"
 #include "assets/pictures.h"
 #include "effects.h"
 #include "pictureCopy.h"
@@ -23,10 +24,6 @@ uint32_t plasmaWords2[kPlasmaPixels];  // plasmapic2
 
 Portrait portrait;   // demogirl
 Portrait portrait2;  // demogirl2
-
-Cover coverOf(uint32_t alpha) {
-    return alpha < kBelowShowsPlasma ? Cover::bare : alpha >= kFromShowsPicture ? Cover::covered : Cover::mixed;
-}
 
 // Picture colour p (0x00RRGGBB) at alpha a over plasma colour q, channel by channel: red and green
 // (a p + (255 - a) q) / 256, blue a p / 256 + (255 - a) q / 256, every division rounding down.
@@ -53,8 +50,8 @@ void plasmaBehind(uint32_t* frame, int32_t t, const Portrait& picture, const uin
         const uint8_t* xu = xmap + (y + k1) * kMapSize + k3;
         const uint8_t* xv = xmap + (y + k3) * kMapSize + k1;  // v = (X(y+k3, x+k1) + Y(y+k2, x+k4)) >> 1
         const uint8_t* yv = ymap + (y + k2) * kMapSize + k4;
-        for (uint32_t r = picture.rowRuns[y]; r < picture.rowRuns[y + 1]; ++r) {
-            const CoverRun& run = picture.runs[r];
+        for (uint32_t r = picture.cover.rowRuns[y]; r < picture.cover.rowRuns[y + 1]; ++r) {
+            const CoverRun& run = picture.cover.runs[r];
             if (run.cover == Cover::covered) continue;  // no plasma shows there
             const int end = run.start + run.length;
             for (int x = run.start; x < end; ++x)  // index u * 256 + v of truncated means in 0..255
@@ -70,26 +67,15 @@ void preparePortrait(Portrait& prepared, const uint8_t* picture) {
     prepared.picture = picture;
     prepared.words.resize(kPixels);
     toFrameWords(prepared.words.data(), picture, kPixels);
-    prepared.runs.clear();
-    prepared.rowRuns.assign(1, 0);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth;) {
-            const Cover cover = coverOf(picture[4 * (y * kWidth + x) + 3]);
-            int end = x + 1;
-            while (end < kWidth && coverOf(picture[4 * (y * kWidth + end) + 3]) == cover) ++end;
-            prepared.runs.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(end - x), cover});
-            x = end;
-        }
-        prepared.rowRuns.push_back(static_cast<uint32_t>(prepared.runs.size()));
-    }
+    prepared.cover = findCoverRuns(picture, kBelowShowsPlasma, kFromShowsPicture);
 }
 
 void plasmaBehindRow(uint32_t* out, const Portrait& picture, int y, const uint16_t* plasmaIndex,
                      const uint32_t* plasmaWords) {
     const uint32_t* words = picture.words.data() + y * kWidth;
     const uint8_t* alpha = picture.picture + 4 * y * kWidth + 3;
-    for (uint32_t r = picture.rowRuns[y]; r < picture.rowRuns[y + 1]; ++r) {
-        const CoverRun& run = picture.runs[r];
+    for (uint32_t r = picture.cover.rowRuns[y]; r < picture.cover.rowRuns[y + 1]; ++r) {
+        const CoverRun& run = picture.cover.runs[r];
         const int end = run.start + run.length;
         switch (run.cover) {
         case Cover::covered:  // the picture alone

@@ -3,28 +3,17 @@
 #include <cstdint>
 #include <vector>
 
-#include "2d/frame.h"
+#include "coverRuns.h"
 
 constexpr int kPlasmaSize = 256;  // plasmapic and plasmapic2: 256 x 256, rows and columns wrap at 256
 
-// How a portrait pixel meets the plasma: alpha 0..9 shows the plasma alone, 240..255 the picture
-// alone, anything between the blend.
-enum class Cover : uint8_t { bare, covered, mixed };
-
-// Pixels start .. start + length - 1 of one row, all of one kind.
-struct CoverRun {
-    uint16_t start;
-    uint16_t length;
-    Cover cover;
-};
-
 // A 320 x 240 portrait prepared once for drawing over the plasma: its pixels as frame words, and
-// each row cut into runs of one kind, so that drawing tests no alpha.
+// each row cut into runs: alpha 0..9 shows the plasma alone (bare), 240..255 the picture alone
+// (covered), anything between the blend (mixed).
 struct Portrait {
     const uint8_t* picture = nullptr;  // red, green, blue, alpha bytes; mixed pixels read these
     std::vector<uint32_t> words;       // picture pixel i as 0x00RRGGBB; covered runs copy these
-    std::vector<CoverRun> runs;        // row 0's runs, then row 1's, ...
-    std::vector<uint32_t> rowRuns;     // row y's runs are runs[rowRuns[y]] .. runs[rowRuns[y + 1] - 1]
+    CoverRuns cover;
 };
 
 void preparePortrait(Portrait& portrait, const uint8_t* picture);
