@@ -34,7 +34,7 @@ void effect4_init();  // builds voxelmap
 void effect4(uint32_t* frame, int32_t t);
 
 // Radial-blur scene.
-void effect7_init();
+void effect7_init();  // the silhouette cut into runs
 void effect7(uint32_t* frame, int32_t t);
 void RadialBlur(uint32_t* frame, int cx, int cy, int s);
 

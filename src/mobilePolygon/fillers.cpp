@@ -1,21 +1,29 @@
 // fillers.cpp: flat and alpha-blended textured triangles, drawn span by span from the edge table.
+#include <bit>
+#include <cstring>
+
 #include "mobilePolygon.h"
 #include "wrap.h"
+
+static_assert(std::endian::native == std::endian::little, "a texel word's bytes are read in little-endian order");
 
 constexpr int kRowPixels = 320;  // the Frame buffer's row length; spans are addressed row * 320 + x
 
 // The texel's Picture bytes read as one little-endian word and blended channel by channel where
 // they lie, not repacked: the picture's red byte meets the frame's blue channel and its blue byte
-// the red one. The upper two channels divide once after the sum; the lowest divides each product,
-// so it can come out one below the others.
+// the red one. Per channel with alpha a: the upper two (a t + (255 - a) f) >> 8, dividing once
+// after the sum; the lowest (a t >> 8) + ((255 - a) f >> 8), dividing each product, so it can come
+// out one below the others. The upper and lowest channels are multiplied together, 16 bits apart:
+// every product and sum stays below 65536, so neither spills into the other.
 static inline uint32_t blendTexel(const uint8_t* texel, uint32_t f) {
-    const uint32_t t = uint32_t(texel[0]) | (uint32_t(texel[1]) << 8) | (uint32_t(texel[2]) << 16) |
-                       (uint32_t(texel[3]) << 24);
+    uint32_t t;
+    std::memcpy(&t, texel, sizeof t);  // the bytes in little-endian order
     const uint32_t alpha = t >> 24;
     const uint32_t beta = 255 - alpha;
-    const uint32_t high = (alpha * ((t >> 16) & 0xFF) + beta * ((f >> 16) & 0xFF)) >> 8;
-    const uint32_t middle = (alpha * ((t >> 8) & 0xFF) + beta * ((f >> 8) & 0xFF)) >> 8;
-    const uint32_t low = ((alpha * (t & 0xFF)) >> 8) + ((beta * (f & 0xFF)) >> 8);
+    const uint32_t outer = (t & 0xFF00FFu) * alpha, outerBelow = (f & 0xFF00FFu) * beta;
+    const uint32_t middle = ((t & 0xFF00u) * alpha + (f & 0xFF00u) * beta) >> 16;
+    const uint32_t high = (outer + outerBelow) >> 24;
+    const uint32_t low = ((outer >> 8) & 0xFFu) + ((outerBelow >> 8) & 0xFFu);
     return (high << 16) | (middle << 8) | low;
 }
 
