@@ -1,11 +1,6 @@
 // fillers.cpp: flat and alpha-blended textured triangles, drawn span by span from the edge table.
-#include <bit>
-#include <cstring>
-
 #include "mobilePolygon.h"
 #include "wrap.h"
-
-static_assert(std::endian::native == std::endian::little, "a texel word's bytes are read in little-endian order");
 
 constexpr int kRowPixels = 320;  // the Frame buffer's row length; spans are addressed row * 320 + x
 
@@ -16,8 +11,8 @@ constexpr int kRowPixels = 320;  // the Frame buffer's row length; spans are add
 // out one below the others. The upper and lowest channels are multiplied together, 16 bits apart:
 // every product and sum stays below 65536, so neither spills into the other.
 static inline uint32_t blendTexel(const uint8_t* texel, uint32_t f) {
-    uint32_t t;
-    std::memcpy(&t, texel, sizeof t);  // the bytes in little-endian order
+    const uint32_t t = uint32_t(texel[0]) | (uint32_t(texel[1]) << 8) | (uint32_t(texel[2]) << 16) |
+                       (uint32_t(texel[3]) << 24);
     const uint32_t alpha = t >> 24;
     const uint32_t beta = 255 - alpha;
     const uint32_t outer = (t & 0xFF00FFu) * alpha, outerBelow = (f & 0xFF00FFu) * beta;
