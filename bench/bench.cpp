@@ -130,6 +130,15 @@ void BM_WholeShow60fps(benchmark::State& state) {
 }
 BENCHMARK(BM_WholeShow60fps)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The start-up's tables, maps and converted pictures, built again (initDemo may run any number of times).
+void BM_StartUp(benchmark::State& state) {
+    for (auto _ : state) {
+        initDemo();
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
