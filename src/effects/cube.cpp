@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "2d/blend.h"
 #include "2d/frame.h"
 #include "assets/pictures.h"
 #include "coverRuns.h"
@@ -66,17 +67,11 @@ void stripeRow(uint32_t* row, int y, int s, const uint32_t* lane) {
 }  // namespace
 
 // Per channel the masked 32-bit form (((a * (S & M)) >> 8) + (((255 - a) * (D & M)) >> 8)) & M
-// comes to: red and green (a * s + (255 - a) * d) >> 8, blue (a * s >> 8) + ((255 - a) * d >> 8),
-// each below 256, so nothing spills into a neighbour and every product fits in 16 bits. Blue
-// rounds its two terms down apart, so it can come out one below red or green for equal inputs.
+// comes to blendOver's rounding: red and green once after the sum, blue per term.
 uint32_t logoOver(uint32_t below, const uint8_t* rgba) {
-    const uint16_t a = rgba[3], na = 255 - a;
-    const uint16_t dr = (below >> 16) & 0xFF, dg = (below >> 8) & 0xFF, db = below & 0xFF;
-    const uint16_t r = static_cast<uint16_t>(a * rgba[0] + na * dr) >> 8;
-    const uint16_t g = static_cast<uint16_t>(a * rgba[1] + na * dg) >> 8;
-    const uint16_t b = (static_cast<uint16_t>(a * rgba[2]) >> 8) + (static_cast<uint16_t>(na * db) >> 8);
-    const uint32_t over = a > kLogoCopy ? packPixel(rgba) : (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
-    return a <= kLogoSkip ? below : over;
+    const uint32_t a = rgba[3];
+    if (a <= kLogoSkip) return below;
+    return a > kLogoCopy ? packPixel(rgba) : blendOver(packPixel(rgba), a, below);
 }
 
 void effect5_init() {

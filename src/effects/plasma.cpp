@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "2d/2d.h"
+#include "2d/blend.h"
 #include "2d/frame.h"
 #include "assets/pictures.h"
 #include "effects.h"
@@ -24,16 +25,6 @@ uint32_t plasmaWords2[kPlasmaPixels];  // plasmapic2
 
 Portrait portrait;   // demogirl
 Portrait portrait2;  // demogirl2
-
-// Picture colour p (0x00RRGGBB) at alpha a over plasma colour q, channel by channel: red and green
-// (a p + (255 - a) q) / 256, blue a p / 256 + (255 - a) q / 256, every division rounding down.
-inline uint32_t blend(uint32_t p, uint32_t a, uint32_t q) {
-    const uint32_t b = 255 - a;
-    const uint32_t red = (a * (p >> 16) + b * (q >> 16)) >> 8;
-    const uint32_t green = (a * (p >> 8 & 0xFF) + b * (q >> 8 & 0xFF)) >> 8;
-    const uint32_t blue = (a * (p & 0xFF) >> 8) + (b * (q & 0xFF) >> 8);
-    return red << 16 | green << 8 | blue;
-}
 
 // Picture P over the plasma picture Q warped through both maps, with four window offsets into the
 // 512 x 512 maps that wander with t.
@@ -85,7 +76,7 @@ void plasmaBehindRow(uint32_t* out, const Portrait& picture, int y, const uint16
             for (int x = run.start; x < end; ++x) out[x] = plasmaWords[plasmaIndex[x]];
             break;
         case Cover::mixed:
-            for (int x = run.start; x < end; ++x) out[x] = blend(words[x], alpha[4 * x], plasmaWords[plasmaIndex[x]]);
+            for (int x = run.start; x < end; ++x) out[x] = blendOver(words[x], alpha[4 * x], plasmaWords[plasmaIndex[x]]);
             break;
         }
     }

@@ -1,25 +1,17 @@
 // fillers.cpp: flat and alpha-blended textured triangles, drawn span by span from the edge table.
+#include "2d/blend.h"
 #include "mobilePolygon.h"
 #include "wrap.h"
 
 constexpr int kRowPixels = 320;  // the Frame buffer's row length; spans are addressed row * 320 + x
 
-// The texel's Picture bytes read as one little-endian word and blended channel by channel where
-// they lie, not repacked: the picture's red byte meets the frame's blue channel and its blue byte
-// the red one. Per channel with alpha a: the upper two (a t + (255 - a) f) >> 8, dividing once
-// after the sum; the lowest (a t >> 8) + ((255 - a) f >> 8), dividing each product, so it can come
-// out one below the others. The upper and lowest channels are multiplied together, 16 bits apart:
-// every product and sum stays below 65536, so neither spills into the other.
+// The texel's Picture bytes read as one little-endian word and blended by its alpha channel by
+// channel where they lie, not repacked: the picture's red byte meets the frame's blue channel and
+// its blue byte the red one.
 static inline uint32_t blendTexel(const uint8_t* texel, uint32_t f) {
     const uint32_t t = uint32_t(texel[0]) | (uint32_t(texel[1]) << 8) | (uint32_t(texel[2]) << 16) |
                        (uint32_t(texel[3]) << 24);
-    const uint32_t alpha = t >> 24;
-    const uint32_t beta = 255 - alpha;
-    const uint32_t outer = (t & 0xFF00FFu) * alpha, outerBelow = (f & 0xFF00FFu) * beta;
-    const uint32_t middle = ((t & 0xFF00u) * alpha + (f & 0xFF00u) * beta) >> 16;
-    const uint32_t high = (outer + outerBelow) >> 24;
-    const uint32_t low = ((outer >> 8) & 0xFFu) + ((outerBelow >> 8) & 0xFFu);
-    return (high << 16) | (middle << 8) | low;
+    return blendOver(t, t >> 24, f);  // the alpha byte on top, which blendOver ignores
 }
 
 void mobRenderLine(uint32_t* frame, int rowOffset, const Texture* texture, Coordinate left, Coordinate right) {
