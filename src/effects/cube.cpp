@@ -86,15 +86,16 @@ void effect5(uint32_t* frame, int32_t t) {
     for (int y = 0; y < kHeight; ++y) {
         uint32_t* row = frame + y * kWidth;
         stripeRow(row, y, s, lane);
-        // The logo over the stripes: logoOver per pixel, done as a copy where it covers and not
-        // at all where it is clear, as most of it is.
-        const uint8_t* logo = tarnivoisback + 4 * y * kWidth;
+        // The logo over the stripes, logoOver for every pixel: a copy where it covers, the blend
+        // where it is mixed, and nothing where it is clear, as most of it is.
+        const uint8_t* alpha = tarnivoisback + 4 * y * kWidth + 3;
+        const uint32_t* words = logoWords + y * kWidth;
         for (uint32_t r = logoRuns.rowRuns[y]; r < logoRuns.rowRuns[y + 1]; ++r) {
             const CoverRun& run = logoRuns.runs[r];
             if (run.cover == Cover::covered) {
-                std::memcpy(row + run.start, logoWords + y * kWidth + run.start, run.length * sizeof(uint32_t));
+                std::memcpy(row + run.start, words + run.start, run.length * sizeof(uint32_t));
             } else if (run.cover == Cover::mixed) {
-                for (int x = run.start; x < run.start + run.length; ++x) row[x] = logoOver(row[x], logo + 4 * x);
+                for (int x = run.start; x < run.start + run.length; ++x) row[x] = blendOver(words[x], alpha[4 * x], row[x]);
             }
         }
     }
