@@ -31,6 +31,7 @@ void PutChick(uint32_t* frame);
 
 // Voxel landscape.
 void effect4_init();  // builds voxelmap
+void prepareVoxelSky();  // the sky picture as frame words
 void effect4(uint32_t* frame, int32_t t);
 
 // Radial-blur scene.

@@ -9,6 +9,7 @@ void initDemo() {
     effect1_init();
     effect2_init();  // xmap, ymap from sine and cose
     effect4_init();  // voxelmap from sine and cose
+    prepareVoxelSky();
     effect5_init();  // the logo as frame words and runs
     effect7_init();  // the silhouette's runs
     effect6_init();  // the pan's picture as frame words
