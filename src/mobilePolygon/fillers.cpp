@@ -24,17 +24,16 @@ void mobRenderLine(uint32_t* frame, int rowOffset, const Texture* texture, Coord
         stepV = mobDivFixed(dv, w);
     }
     const int width = texture->width;
-    const int texels = width * texture->height;
+    const uint32_t texels = static_cast<uint32_t>(width * texture->height);
     const uint8_t* pixels = texture->pixels;
     uint32_t* out = frame + rowOffset;
     Fixed u = left.u, v = left.v;
     const int last = wholePart(right.x);
     for (int x = wholePart(left.x); x <= last; ++x) {
-        const int index = width * wholePart(v) + wholePart(u);  // a column past the width reads the next row
-        if (index < 0 || index >= texels)
-            out[x] = 0xFFFFFFFFu;
-        else
-            out[x] = blendTexel(pixels + 4 * index, out[x]);
+        // A column past the width reads the next row; an index below 0 turns huge as unsigned, so
+        // one comparison finds it outside the texture like one past the end.
+        const uint32_t index = static_cast<uint32_t>(width * wholePart(v) + wholePart(u));
+        out[x] = index < texels ? blendTexel(pixels + 4 * index, out[x]) : 0xFFFFFFFFu;
         u = wrapAdd(u, stepU);
         v = wrapAdd(v, stepV);
     }
