@@ -84,6 +84,18 @@ TEST_F(Stripes, LogoThresholdsAndBlend) {
         EXPECT_EQ(logoOver(c.below, c.rgba), c.expected) << "alpha " << int(c.rgba[3]) << " over " << c.below;
 }
 
+// The whole frame pixel by pixel: the logo through logoOver over the stripes, which take pixel
+// (x, y) where (x + y + t / 20) mod 18 is below 9 over black.
+TEST_F(Stripes, LogoOverTheStripesPixelByPixel) {
+    for (int32_t t : {17000, 23456, 34499}) {
+        const Frame real = background(t);
+        for (int i = 0; i < kPixels; ++i) {
+            const uint32_t below = (i % kWidth + i / kWidth + t / 20) % 18 < 9 ? kStripe : 0;
+            ASSERT_EQ(real[i], logoOver(below, tarnivoisback + 4 * i)) << "t=" << t << " pixel " << i;
+        }
+    }
+}
+
 TEST(Cube, CornersAndFaceOrderAtTheSceneStart) {
     EXPECT_EQ(screenCorners(17000), kCorners17000);
     EXPECT_EQ(gAng1, 17.0f);
