@@ -85,15 +85,17 @@ TEST_F(Stripes, LogoThresholdsAndBlend) {
 }
 
 // The whole frame pixel by pixel: the logo through logoOver over the stripes, which take pixel
-// (x, y) where (x + y + t / 20) mod 18 is below 9 over black.
+// (x, y) where (x + y + t / 20) mod 18 is below 9, over black as in the show and over a colour.
 TEST_F(Stripes, LogoOverTheStripesPixelByPixel) {
-    for (int32_t t : {17000, 23456, 34499}) {
-        const Frame real = background(t);
-        for (int i = 0; i < kPixels; ++i) {
-            const uint32_t below = (i % kWidth + i / kWidth + t / 20) % 18 < 9 ? kStripe : 0;
-            ASSERT_EQ(real[i], logoOver(below, tarnivoisback + 4 * i)) << "t=" << t << " pixel " << i;
+    for (uint32_t colour : {0u, 0x123456u})
+        for (int32_t t : {17000, 23456, 34499}) {
+            Frame real(kPixels, colour);
+            effect5(real.data(), t);
+            for (int i = 0; i < kPixels; ++i) {
+                const uint32_t below = (i % kWidth + i / kWidth + t / 20) % 18 < 9 ? kStripe : colour;
+                ASSERT_EQ(real[i], logoOver(below, tarnivoisback + 4 * i)) << "t=" << t << " pixel " << i;
+            }
         }
-    }
 }
 
 TEST(Cube, CornersAndFaceOrderAtTheSceneStart) {

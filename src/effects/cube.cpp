@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "2d/blend.h"
 #include "2d/frame.h"
@@ -44,6 +45,9 @@ constexpr int kLogoCopy = 245;     // alpha above: the logo's colour replaces it
 
 uint32_t logoWords[kPixels];  // the logo as frame words, for its covered runs
 CoverRuns logoRuns;           // the logo's rows cut by alpha: left, copied or blended
+// The logo's mixed pixels, in the order of its runs, blended once over the two colours the stripes
+// leave in the show: black (the timeline clears the frame first) and the stripe colour.
+std::vector<uint32_t> logoOverBlack, logoOverStripe;
 
 constexpr float kTurn1PerMs = 0.001f;
 constexpr float kTurn2PerMs = 0.0016666667f;  // the float nearest 1/600
@@ -77,17 +81,30 @@ uint32_t logoOver(uint32_t below, const uint8_t* rgba) {
 void effect5_init() {
     toFrameWords(logoWords, tarnivoisback, kPixels);
     logoRuns = findCoverRuns(tarnivoisback, kLogoSkip + 1, kLogoCopy + 1);
+    logoOverBlack.clear();
+    logoOverStripe.clear();
+    for (int y = 0; y < kHeight; ++y)
+        for (uint32_t r = logoRuns.rowRuns[y]; r < logoRuns.rowRuns[y + 1]; ++r) {
+            const CoverRun& run = logoRuns.runs[r];
+            if (run.cover != Cover::mixed) continue;
+            for (int i = y * kWidth + run.start; i < y * kWidth + run.start + run.length; ++i) {
+                logoOverBlack.push_back(logoOver(0, tarnivoisback + 4 * i));
+                logoOverStripe.push_back(logoOver(kStripe, tarnivoisback + 4 * i));
+            }
+        }
 }
 
 void effect5(uint32_t* frame, int32_t t) {
     const int s = t / kStripeStepMs;  // truncates toward zero
     uint32_t lane[kWidth + kStripePeriod];
     for (int j = 0; j < kWidth + kStripePeriod; ++j) lane[j] = j % kStripePeriod < kStripeWidth ? ~0u : 0u;
+    size_t mixed = 0;  // the logo's mixed pixels passed so far
     for (int y = 0; y < kHeight; ++y) {
         uint32_t* row = frame + y * kWidth;
         stripeRow(row, y, s, lane);
         // The logo over the stripes, logoOver for every pixel: a copy where it covers, the blend
-        // where it is mixed, and nothing where it is clear, as most of it is.
+        // where it is mixed (looked up when the pixel below is black or a stripe), and nothing
+        // where it is clear, as most of it is.
         const uint8_t* alpha = tarnivoisback + 4 * y * kWidth + 3;
         const uint32_t* words = logoWords + y * kWidth;
         for (uint32_t r = logoRuns.rowRuns[y]; r < logoRuns.rowRuns[y + 1]; ++r) {
@@ -95,7 +112,12 @@ void effect5(uint32_t* frame, int32_t t) {
             if (run.cover == Cover::covered) {
                 std::memcpy(row + run.start, words + run.start, run.length * sizeof(uint32_t));
             } else if (run.cover == Cover::mixed) {
-                for (int x = run.start; x < run.start + run.length; ++x) row[x] = blendOver(words[x], alpha[4 * x], row[x]);
+                for (int x = run.start; x < run.start + run.length; ++x, ++mixed) {
+                    const uint32_t below = row[x];
+                    row[x] = below == 0         ? logoOverBlack[mixed]
+                             : below == kStripe ? logoOverStripe[mixed]
+                                                : blendOver(words[x], alpha[4 * x], below);
+                }
             }
         }
     }
