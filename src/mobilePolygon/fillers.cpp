@@ -5,13 +5,24 @@
 
 constexpr int kRowPixels = 320;  // the Frame buffer's row length; spans are addressed row * 320 + x
 
+// Each channel c of a colour (top byte dropped) as 255 c / 256 rounded down, which is c - 1 for
+// every c but 0: what a blend gives where one side has no weight at all.
+static inline uint32_t fadedByOne(uint32_t colour) {
+    const uint32_t c = colour & 0xFFFFFFu;
+    const uint32_t nonZero = (((c & 0x7F7F7Fu) + 0x7F7F7Fu) | c) & 0x808080u;  // bit 7 of each non-zero byte
+    return c - (nonZero >> 7);
+}
+
 // The texel's Picture bytes read as one little-endian word and blended by its alpha channel by
 // channel where they lie, not repacked: the picture's red byte meets the frame's blue channel and
-// its blue byte the red one.
+// its blue byte the red one. Most texels are clear or opaque, where the blend leaves one side alone.
 static inline uint32_t blendTexel(const uint8_t* texel, uint32_t f) {
     const uint32_t t = uint32_t(texel[0]) | (uint32_t(texel[1]) << 8) | (uint32_t(texel[2]) << 16) |
                        (uint32_t(texel[3]) << 24);
-    return blendOver(t, t >> 24, f);  // the alpha byte on top, which blendOver ignores
+    const uint32_t alpha = t >> 24;
+    if (alpha == 0) return fadedByOne(f);
+    if (alpha == 255) return fadedByOne(t);
+    return blendOver(t, alpha, f);  // the alpha byte on top, which blendOver ignores
 }
 
 void mobRenderLine(uint32_t* frame, int rowOffset, const Texture* texture, Coordinate left, Coordinate right) {
