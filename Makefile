@@ -86,3 +86,9 @@ test-web: configure
 	scripts/build-web.sh $(BUILD) $(WEB)
 	npm ci --no-audit --no-fund --silent
 	node --test tests/web/page.test.mjs
+
+# ARM instructions per frame of every window of the timeline, counted exactly under qemu-arm
+# (after make test-arm has built build-arm/).
+.PHONY: bench-arm
+bench-arm:
+	scripts/bench-arm.sh $(ARM)

@@ -47,9 +47,15 @@ std::vector<int> faceOrder(int32_t t) {
 
 }  // namespace
 
+// The stripes carry the logo, which the start-up prepares.
+class Stripes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { initDemo(); }
+};
+
 // At t = 17000 (0, 0) is on a stripe, (5, 0) between two; away from the logo, 20 ms later every
 // pixel shows what its right and lower neighbours showed, and nothing moves before then.
-TEST(Stripes, PhaseAndDrift) {
+TEST_F(Stripes, PhaseAndDrift) {
     const Frame before = background(17000), after = background(17020);
     // (x + 0 + 850) mod 18 is 4 at x = 0: stripe to x = 4, clear from 5 to 13, stripe from 14 to 22.
     for (auto [x, stripe] : {std::pair{0, true}, {4, true}, {5, false}, {13, false}, {14, true}, {22, true}})
@@ -67,7 +73,7 @@ TEST(Stripes, PhaseAndDrift) {
 }
 
 // Alpha 10 leaves the pixel, 11 and 245 blend, 246 copies; blue rounds its two terms apart.
-TEST(Stripes, LogoThresholdsAndBlend) {
+TEST_F(Stripes, LogoThresholdsAndBlend) {
     const struct { uint32_t below; uint8_t rgba[4]; uint32_t expected; } cases[] = {
         {kStripe, {200, 100, 50, 0}, kStripe},     {kStripe, {200, 100, 50, 10}, kStripe},
         {kStripe, {200, 100, 50, 246}, 0xC86432},  {kStripe, {200, 100, 50, 255}, 0xC86432},
@@ -76,6 +82,20 @@ TEST(Stripes, LogoThresholdsAndBlend) {
         {0x102030, {200, 100, 50, 128}, 0x6B4130}};  // each channel over its own
     for (const auto& c : cases)
         EXPECT_EQ(logoOver(c.below, c.rgba), c.expected) << "alpha " << int(c.rgba[3]) << " over " << c.below;
+}
+
+// The whole frame pixel by pixel: the logo through logoOver over the stripes, which take pixel
+// (x, y) where (x + y + t / 20) mod 18 is below 9, over black as in the show and over a colour.
+TEST_F(Stripes, LogoOverTheStripesPixelByPixel) {
+    for (uint32_t colour : {0u, 0x123456u})
+        for (int32_t t : {17000, 23456, 34499}) {
+            Frame real(kPixels, colour);
+            effect5(real.data(), t);
+            for (int i = 0; i < kPixels; ++i) {
+                const uint32_t below = (i % kWidth + i / kWidth + t / 20) % 18 < 9 ? kStripe : colour;
+                ASSERT_EQ(real[i], logoOver(below, tarnivoisback + 4 * i)) << "t=" << t << " pixel " << i;
+            }
+        }
 }
 
 TEST(Cube, CornersAndFaceOrderAtTheSceneStart) {

@@ -30,18 +30,18 @@ uint32_t referenceOver(const uint8_t* p, uint32_t q) {
            (a * p[2] / 256 + (255 - a) * qb / 256);
 }
 
-// A row of picture pixels over a row of plasma colours through the scene's row routine: colour x
-// is put into a plasma picture of the test's own, spread over it, with an alpha that must be ignored.
+// A row of picture pixels over a row of plasma colours through the scene's row routine: the row
+// is row 0 of a portrait, and colour x sits in a plasma table of the test's own, spread over it.
 std::vector<uint32_t> overRow(const std::vector<uint8_t>& pictureRow, const std::vector<uint32_t>& colours) {
-    std::vector<uint8_t> plasma(256 * 256 * 4, 0);
+    std::vector<uint8_t> picture(kPixels * 4, 0);
+    std::copy(pictureRow.begin(), pictureRow.end(), picture.begin());
+    Portrait portrait;
+    preparePortrait(portrait, picture.data());
+    std::vector<uint32_t> plasma(256 * 256, 0);
     std::vector<uint16_t> index(320);
-    for (int x = 0; x < 320; ++x) {
-        uint8_t* q = &plasma[4 * (index[x] = uint16_t(x * 977 % 65536))];
-        q[0] = uint8_t(colours[x] >> 16), q[1] = uint8_t(colours[x] >> 8), q[2] = uint8_t(colours[x]);
-        q[3] = 0x5A;
-    }
+    for (int x = 0; x < 320; ++x) plasma[index[x] = uint16_t(x * 977 % 65536)] = colours[x];
     std::vector<uint32_t> out(320, 0xDEADBEEF);
-    plasmaBehindRow(out.data(), pictureRow.data(), index.data(), plasma.data());
+    plasmaBehindRow(out.data(), portrait, 0, index.data(), plasma.data());
     return out;
 }
 

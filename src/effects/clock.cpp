@@ -1,4 +1,7 @@
 // clock.cpp: the opening scene: two dials turning in jumps on the music's marks over a background.
+#include <cstring>
+
+#include "2d/frame.h"
 #include "assets/pictures.h"
 #include "effects.h"
 #include "mobilePolygon/mobilePolygon.h"
@@ -9,6 +12,8 @@
 Texture fx101;  // the big dial, klocka1
 Texture fx102;  // the small dial, klocka2
 
+static uint32_t background[kPixels];  // klockz as frame words, converted once
+
 // The effects module's own copies of the rasterizer's conversions; shifted in unsigned so that a
 // negative number is defined behaviour too.
 Fixed favorit2(int i) { return static_cast<Fixed>(static_cast<uint32_t>(i) << 16); }
@@ -18,6 +23,7 @@ Coordinate favorit(int x, int y, int u, int v) { return {favorit2(x), favorit2(y
 void effect10_init() {
     fx101 = {klocka1, 256, 256};
     fx102 = {klocka2, 185, 185};
+    toFrameWords(background, klockz, kPixels);
 }
 
 namespace {
@@ -53,7 +59,7 @@ void drawDial(uint32_t* frame, const Dial& d, int32_t t) {
 }  // namespace
 
 void effect10(uint32_t* frame, int32_t t) {
-    copyPicture(frame, klockz);  // the background, alpha skipped
+    std::memcpy(frame, background, sizeof background);  // klockz, alpha skipped
     drawDial(frame, kBigDial, t);
     drawDial(frame, kSmallDial, t);  // overlaps the big dial and lies over it
 }

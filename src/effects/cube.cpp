@@ -4,9 +4,14 @@
 #include "cube.h"
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
+#include "2d/blend.h"
 #include "2d/frame.h"
 #include "assets/pictures.h"
+#include "coverRuns.h"
+#include "pictureCopy.h"
 #include "mobilePolygon/mobilePolygon.h"
 
 const float gCube[kCubeCorners][3] = {
@@ -38,6 +43,12 @@ constexpr int kStripeStepMs = 20;  // one diagonal step toward the top-left ever
 constexpr int kLogoSkip = 10;      // alpha at or below: the logo leaves the pixel
 constexpr int kLogoCopy = 245;     // alpha above: the logo's colour replaces it
 
+uint32_t logoWords[kPixels];  // the logo as frame words, for its covered runs
+CoverRuns logoRuns;           // the logo's rows cut by alpha: left, copied or blended
+// The logo's mixed pixels, in the order of its runs, blended once over the two colours the stripes
+// leave in the show: black (the timeline clears the frame first) and the stripe colour.
+std::vector<uint32_t> logoOverBlack, logoOverStripe;
+
 constexpr float kTurn1PerMs = 0.001f;
 constexpr float kTurn2PerMs = 0.0016666667f;  // the float nearest 1/600
 constexpr double kEyeDistance = 4.0;
@@ -60,33 +71,54 @@ void stripeRow(uint32_t* row, int y, int s, const uint32_t* lane) {
 }  // namespace
 
 // Per channel the masked 32-bit form (((a * (S & M)) >> 8) + (((255 - a) * (D & M)) >> 8)) & M
-// comes to: red and green (a * s + (255 - a) * d) >> 8, blue (a * s >> 8) + ((255 - a) * d >> 8),
-// each below 256, so nothing spills into a neighbour and every product fits in 16 bits. Blue
-// rounds its two terms down apart, so it can come out one below red or green for equal inputs.
+// comes to blendOver's rounding: red and green once after the sum, blue per term.
 uint32_t logoOver(uint32_t below, const uint8_t* rgba) {
-    const uint16_t a = rgba[3], na = 255 - a;
-    const uint16_t dr = (below >> 16) & 0xFF, dg = (below >> 8) & 0xFF, db = below & 0xFF;
-    const uint16_t r = static_cast<uint16_t>(a * rgba[0] + na * dr) >> 8;
-    const uint16_t g = static_cast<uint16_t>(a * rgba[1] + na * dg) >> 8;
-    const uint16_t b = (static_cast<uint16_t>(a * rgba[2]) >> 8) + (static_cast<uint16_t>(na * db) >> 8);
-    const uint32_t over = a > kLogoCopy ? packPixel(rgba) : (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
-    return a <= kLogoSkip ? below : over;
+    const uint32_t a = rgba[3];
+    if (a <= kLogoSkip) return below;
+    return a > kLogoCopy ? packPixel(rgba) : blendOver(packPixel(rgba), a, below);
 }
 
-void effect5_init() {}
+void effect5_init() {
+    toFrameWords(logoWords, tarnivoisback, kPixels);
+    logoRuns = findCoverRuns(tarnivoisback, kLogoSkip + 1, kLogoCopy + 1);
+    logoOverBlack.clear();
+    logoOverStripe.clear();
+    for (int y = 0; y < kHeight; ++y)
+        for (uint32_t r = logoRuns.rowRuns[y]; r < logoRuns.rowRuns[y + 1]; ++r) {
+            const CoverRun& run = logoRuns.runs[r];
+            if (run.cover != Cover::mixed) continue;
+            for (int i = y * kWidth + run.start; i < y * kWidth + run.start + run.length; ++i) {
+                logoOverBlack.push_back(logoOver(0, tarnivoisback + 4 * i));
+                logoOverStripe.push_back(logoOver(kStripe, tarnivoisback + 4 * i));
+            }
+        }
+}
 
 void effect5(uint32_t* frame, int32_t t) {
     const int s = t / kStripeStepMs;  // truncates toward zero
     uint32_t lane[kWidth + kStripePeriod];
     for (int j = 0; j < kWidth + kStripePeriod; ++j) lane[j] = j % kStripePeriod < kStripeWidth ? ~0u : 0u;
+    size_t mixed = 0;  // the logo's mixed pixels passed so far
     for (int y = 0; y < kHeight; ++y) {
         uint32_t* row = frame + y * kWidth;
         stripeRow(row, y, s, lane);
-        const uint8_t* logo = tarnivoisback + 4 * y * kWidth;
-        for (int x = 0; x < kWidth; x += 4) {
-            if ((logo[4 * x + 3] | logo[4 * x + 7] | logo[4 * x + 11] | logo[4 * x + 15]) == 0)
-                continue;  // most of the logo is clear: skip four pixels at once
-            for (int k = x; k < x + 4; ++k) row[k] = logoOver(row[k], logo + 4 * k);
+        // The logo over the stripes, logoOver for every pixel: a copy where it covers, the blend
+        // where it is mixed (looked up when the pixel below is black or a stripe), and nothing
+        // where it is clear, as most of it is.
+        const uint8_t* alpha = tarnivoisback + 4 * y * kWidth + 3;
+        const uint32_t* words = logoWords + y * kWidth;
+        for (uint32_t r = logoRuns.rowRuns[y]; r < logoRuns.rowRuns[y + 1]; ++r) {
+            const CoverRun& run = logoRuns.runs[r];
+            if (run.cover == Cover::covered) {
+                std::memcpy(row + run.start, words + run.start, run.length * sizeof(uint32_t));
+            } else if (run.cover == Cover::mixed) {
+                for (int x = run.start; x < run.start + run.length; ++x, ++mixed) {
+                    const uint32_t below = row[x];
+                    row[x] = below == 0         ? logoOverBlack[mixed]
+                             : below == kStripe ? logoOverStripe[mixed]
+                                                : blendOver(words[x], alpha[4 * x], below);
+                }
+            }
         }
     }
 }

@@ -6,7 +6,7 @@
 #include "mobilePolygon/mobilePolygon.h"
 
 // Clock scene: two dials jumping on the music's marks over a background.
-void effect10_init();
+void effect10_init();  // the dials' texture records, the background as frame words
 void effect10(uint32_t* frame, int32_t t);
 extern Texture fx101;  // klocka1, 256 x 256
 extern Texture fx102;  // klocka2, 185 x 185
@@ -16,7 +16,7 @@ Fixed favorit2(int i);
 Coordinate favorit(int x, int y, int u, int v);
 
 // Cube and stripes scene.
-void effect5_init();
+void effect5_init();  // the logo as frame words, cut into runs by alpha
 void effect5(uint32_t* frame, int32_t t);
 void effect11_init();
 void effect11(uint32_t* frame, int32_t t);
@@ -24,17 +24,18 @@ void effect11(uint32_t* frame, int32_t t);
 // Plasma-warp scenes.
 void effect2_init();  // builds xmap and ymap
 void effect2(uint32_t* frame, int32_t t);
-void effect9_init();
+void effect9_init();  // the plasma pictures as frame words, the portraits cut into runs
 void effect9(uint32_t* frame, int32_t t);
 void effect12(uint32_t* frame, int32_t t);
 void PutChick(uint32_t* frame);
 
 // Voxel landscape.
 void effect4_init();  // builds voxelmap
+void prepareVoxelSky();  // the sky picture as frame words
 void effect4(uint32_t* frame, int32_t t);
 
 // Radial-blur scene.
-void effect7_init();
+void effect7_init();  // the silhouette cut into runs
 void effect7(uint32_t* frame, int32_t t);
 void RadialBlur(uint32_t* frame, int cx, int cy, int s);
 
@@ -43,9 +44,9 @@ void effect1_init();
 void effect1(uint32_t* frame, int32_t t);
 void effect3_init();
 void effect3(uint32_t* frame, int32_t t);
-void effect6_init();
+void effect6_init();  // the tall picture as frame words
 void effect6(uint32_t* frame, int32_t u);
-void effect8_init();
+void effect8_init();  // the helmet as frame words
 void effect8(uint32_t* frame, int32_t t);
 void quenor(uint32_t* frame, int32_t t);
 void velmit(uint32_t* frame, int32_t t);

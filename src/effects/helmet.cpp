@@ -1,6 +1,8 @@
 // helmet.cpp: the helmet picture with a live wave line that continues the one painted into it.
 #include "effects.h"
 
+#include <cstring>
+
 #include "2d/frame.h"
 #include "assets/pictures.h"
 #include "pictureCopy.h"
@@ -13,15 +15,17 @@ constexpr int kLastColumn = 233;
 constexpr int kBaseRow = 109;
 constexpr uint32_t kWaveColour = 0xCCCCCC;
 
+uint32_t helmetWords[kPixels];  // the helmet picture as frame words, converted once
+
 // The entry at k * t + c: reducing t to one turn first keeps k * t from overflowing at any time.
 int sineAt(int k, int32_t t, int c) { return sine[(k * turnIndex(t) + c) % kTurn]; }
 
 }  // namespace
 
-void effect8_init() {}
+void effect8_init() { toFrameWords(helmetWords, helmet, kPixels); }
 
 void effect8(uint32_t* frame, int32_t t) {
-    copyPicture(frame, helmet);
+    std::memcpy(frame, helmetWords, sizeof helmetWords);  // the helmet, alpha skipped
     for (int x = kFirstColumn; x <= kLastColumn; ++x) {
         const int a = sineAt(732, t, x);
         const int b = sineAt(190, t, 5 * x);

@@ -1,8 +1,10 @@
-// pictureCopy.cpp: the opaque full-frame picture copy.
+// pictureCopy.cpp: pictures as frame words, and the opaque full-frame picture copy.
 #include "pictureCopy.h"
 
 #include "2d/frame.h"
 
-void copyPicture(uint32_t* frame, const uint8_t* picture) {
-    for (int i = 0; i < kPixels; ++i) frame[i] = packPixel(picture + 4 * i);
+void toFrameWords(uint32_t* out, const uint8_t* picture, int pixels) {
+    for (int i = 0; i < pixels; ++i) out[i] = packPixel(picture + 4 * i);
 }
+
+void copyPicture(uint32_t* frame, const uint8_t* picture) { toFrameWords(frame, picture, kPixels); }

@@ -1,6 +1,7 @@
 // radial.cpp: the radial-blur scene: dot chains smeared outward from a centre near the top edge,
 // then a silhouette stamped grey or black on the music's windows. Its only state is the frame.
 #include <algorithm>
+#include <vector>
 
 #include "2d/frame.h"
 #include "assets/pictures.h"
@@ -98,6 +99,13 @@ constexpr int kBlurShift = 4;                    // each pixel pulls from 1/16 o
 constexpr int kStampLeft = 80, kStampRight = 259, kStampTop = 50, kStampBottom = 239;
 constexpr uint32_t kStampLit = 0x999999;         // inside a radialsync window; black outside
 
+// A run of the silhouette in one row: pixels start .. start + length - 1 of frame row `row`.
+struct StampRun {
+    int row, start, length;
+};
+
+std::vector<StampRun> stampRuns;  // the silhouette's marked pixels inside the stamp's box, found once
+
 // t * j as a 32-bit product that wraps instead of overflowing, then an arithmetic shift.
 int scaledTime(int32_t t, int j, int shift) {
     return static_cast<int32_t>(static_cast<uint32_t>(t) * static_cast<uint32_t>(j)) >> shift;
@@ -105,7 +113,21 @@ int scaledTime(int32_t t, int j, int shift) {
 
 }  // namespace
 
-void effect7_init() {}
+// The stamp's box cut into runs of marked pixels: a pixel is marked where the silhouette's blue
+// byte is not 0.
+void effect7_init() {
+    stampRuns.clear();
+    for (int y = kStampTop; y <= kStampBottom; ++y) {
+        const uint8_t* blue = silhouette + y * kWidth * 4 + 2;
+        for (int x = kStampLeft; x <= kStampRight; ++x) {
+            if (blue[4 * x] == 0) continue;
+            int end = x + 1;
+            while (end <= kStampRight && blue[4 * end] != 0) ++end;
+            stampRuns.push_back({y, x, end - x});
+            x = end;
+        }
+    }
+}
 
 void effect7(uint32_t* frame, int32_t t) {
     const bool lit = windowActive(radialsync, t, t);
@@ -127,10 +149,7 @@ void effect7(uint32_t* frame, int32_t t) {
 
     RadialBlur(frame, 160 + (S((t >> 3) + 400) >> 1), kBlurRow, kBlurShift);  // centre column 32..287
 
+    // Every marked pixel of the silhouette's box takes the stamp's colour.
     const uint32_t stamp = lit ? kStampLit : 0;
-    for (int y = kStampTop; y <= kStampBottom; ++y) {
-        uint32_t* out = frame + y * kWidth;
-        const uint8_t* mask = silhouette + y * kWidth * 4 + 2;  // the blue byte is the mask
-        for (int x = kStampLeft; x <= kStampRight; ++x) out[x] = mask[4 * x] != 0 ? stamp : out[x];
-    }
+    for (const StampRun& run : stampRuns) std::fill_n(frame + run.row * kWidth + run.start, run.length, stamp);
 }

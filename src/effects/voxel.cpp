@@ -4,6 +4,7 @@
 #include "2d/frame.h"
 #include "assets/pictures.h"
 #include "effects.h"
+#include "pictureCopy.h"
 #include "sync.h"
 #include "tables.h"
 
@@ -19,7 +20,11 @@ constexpr int kMsPerColumn = 5;     // the terrain moves one map column deeper e
 constexpr int kColumnBias = 300000; // keeps d - s positive before the wrap at 2048
 constexpr int kSkyRows = 100;       // upper: 320 x 100
 
+uint32_t skyWords[kWidth * kSkyRows];  // the sky picture as frame words, converted once
+
 }  // namespace
+
+void prepareVoxelSky() { toFrameWords(skyWords, upper, kWidth * kSkyRows); }
 
 void effect4(uint32_t* frame, int32_t t) {
     const int s = t / kMsPerColumn;
@@ -43,10 +48,6 @@ void effect4(uint32_t* frame, int32_t t) {
     }
 
     // The sky fills only what the terrain left black (bars never reach above row 34).
-    for (int y = 0; y < kSkyRows; ++y) {
-        uint32_t* out = frame + y * kWidth;
-        const uint8_t* sky = upper + y * kWidth * 4;
-        for (int x = 0; x < kWidth; ++x)  // a select rather than a branch: vectorises
-            out[x] = out[x] != 0 ? out[x] : packPixel(sky + 4 * x);
-    }
+    for (int i = 0; i < kWidth * kSkyRows; ++i)  // a select rather than a branch: vectorises
+        frame[i] = frame[i] != 0 ? frame[i] : skyWords[i];
 }

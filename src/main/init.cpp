@@ -9,6 +9,12 @@ void initDemo() {
     effect1_init();
     effect2_init();  // xmap, ymap from sine and cose
     effect4_init();  // voxelmap from sine and cose
-    effect10_init();  // the clock's two texture records
+    prepareVoxelSky();
+    effect5_init();  // the logo as frame words and runs
+    effect7_init();  // the silhouette's runs
+    effect6_init();  // the pan's picture as frame words
+    effect8_init();  // the helmet as frame words
+    effect9_init();  // the plasma scenes' pictures as frame words, the portraits' runs
+    effect10_init();  // the clock's two texture records and its background as frame words
     effect11_init();
 }
