@@ -181,6 +181,7 @@ protected:
     static double playClick(std::vector<float>& click) {
         std::vector<int16_t> frames;
         uint32_t seed = 12345;
+        click.clear();
         for (int i = 0; i < kClickFrames; ++i) {
             seed = seed * 1664525u + 1013904223u;
             const int v = (int(seed >> 16) - 32768) / 2;
@@ -254,7 +255,7 @@ TEST_F(Playback, PictureAndSoundStayTogetherAndSignalsEndTheShow) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     std::vector<float> click;
-    const double clickWall = playClick(click);
+    double clickWalls[2] = {playClick(click), 0};
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     // Past the last cut: a second after its scene first shows (later than the song's time when the
@@ -265,6 +266,8 @@ TEST_F(Playback, PictureAndSoundStayTogetherAndSignalsEndTheShow) {
         if (lastCutShown == 0) lastCutShown = wallNow();
         return wallNow() > lastCutShown + 1;
     });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    clickWalls[1] = playClick(click);  // after the show, for the recording's pace
     kill(recorder.pid, SIGINT);
     waitProcess(recorder, 5);
     kill(silence.pid, SIGTERM);
@@ -285,23 +288,32 @@ TEST_F(Playback, PictureAndSoundStayTogetherAndSignalsEndTheShow) {
     EXPECT_GT(pulse.framesPerSecond(), dummy.framesPerSecond() / 3) << "the frame loop waits on the sound";
 
     const std::vector<float> heard = readMono(recording);
-    // The recording is digital silence up to the click. Its first sound is the click, less the
-    // few milliseconds the sink had already passed to the monitor when the click's stream joined:
-    // which frame of the click it is places the click's start.
-    const long firstSound = std::find_if(heard.begin(), heard.end(), [](float v) { return v != 0; }) - heard.begin();
-    ASSERT_LT(firstSound + 3, long(heard.size())) << "the recording is silent";
-    const long skipped = std::search(click.begin(), click.end(), heard.begin() + firstSound,
-                                     heard.begin() + firstSound + 3) - click.begin();
-    ASSERT_LT(skipped, long(click.size())) << "the click was not found in the recording";
-    const long clickAt = firstSound - skipped;
-    printf("the click's stream joined %.1f ms late\n", skipped * 1000.0 / kRate);
-    const auto wallOf = [&](long frame) { return clickWall + double(frame - clickAt) / kRate; };
+    // Two clicks tie the recording to the wall clock (the sink's pace differs from it by some
+    // hundred parts per million). The first is the recording's first sound, the second its last
+    // after a fifth of a second of silence. A click's first sound is the click less the few
+    // milliseconds the sink had already passed to the monitor when its stream joined: which frame
+    // of the click it is places the click's start.
+    const std::vector<float> quiet(kRate / 5, 0.0f);
+    const auto afterQuiet = std::find_end(heard.begin(), heard.end(), quiet.begin(), quiet.end());
+    long clickAt[2];
+    for (int c = 0; c < 2; ++c) {
+        const long sound = std::find_if(c == 0 ? heard.begin() : afterQuiet, heard.end(),
+                                        [](float v) { return v != 0; }) - heard.begin();
+        ASSERT_LT(sound + 3, long(heard.size())) << "click " << c << " is not in the recording";
+        const long skipped = std::search(click.begin(), click.end(), heard.begin() + sound, heard.begin() + sound + 3) - click.begin();
+        ASSERT_LT(skipped, long(click.size())) << "click " << c << " is not in the recording";
+        clickAt[c] = sound - skipped;
+        printf("click %d: its stream joined %.1f ms late\n", c, skipped * 1000.0 / kRate);
+    }
+    const double perFrame = (clickWalls[1] - clickWalls[0]) / double(clickAt[1] - clickAt[0]);
+    printf("the recording ran %+.0f ppm against the wall clock\n", (perFrame * kRate - 1) * 1e6);
+    const auto wallOf = [&](long frame) { return clickWalls[0] + double(frame - clickAt[0]) * perFrame; };
 
     // Where the song starts in the recording: its first sound, found again.
     const std::vector<float> song = renderSong(folder_, kCuts[4] / 1000.0 + 2);
     ASSERT_FALSE(song.empty());
     const long songFirst = std::find_if(song.begin(), song.end(), [](float v) { return v != 0; }) - song.begin();
-    const long heardFirst = std::find_if(heard.begin() + clickAt + kRate / 4, heard.end(),
+    const long heardFirst = std::find_if(heard.begin() + clickAt[0] + kRate / 4, heard.end(),
                                          [](float v) { return v != 0; }) - heard.begin();
     const std::vector<float> opening(song.begin() + songFirst, song.begin() + songFirst + kRate / 10);
     long songShift = firstMatch(heard, opening, heardFirst - kRate / 10, heardFirst + kRate / 10).first - songFirst;
