@@ -281,6 +281,7 @@ TEST_F(Playback, PictureAndSoundStayTogetherAndSignalsEndTheShow) {
 
     // Ctrl+C and SIGTERM end the show within a second with 128 + the signal's number.
     for (const auto& [run, status] : {std::pair{&pulse, 130}, {&dummy, 143}}) {
+        printf("signal %d: ended in %.2f s with status %d\n", status - 128, run->stopSeconds, run->result.status);
         EXPECT_EQ(run->result.status, status) << run->result.output;
         EXPECT_LT(run->stopSeconds, 1.0);
     }

@@ -11,5 +11,8 @@ void useStreamClock();
 // Milliseconds of show time.
 int32_t getTime();
 
-// Draws the frame for the current show time.
+// Notes that a flip has just returned, to foresee when the next frame will reach the screen.
+void noteFlip();
+
+// Draws the frame for the show time at which it will reach the screen.
 void doDemo(uint32_t* frame);

@@ -89,6 +89,7 @@ int main(int, char**) {
         stamp = getTime();
         SDL_UnlockSurface(screen);
         SDL_Flip(screen);
+        noteFlip();
         MikMod_Update();
     }
 
