@@ -15,10 +15,12 @@ build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Only the show itself, so playing does not wait for the tests and tools; it reads "musa.xm"
-# from the current folder.
+# from the current folder. Without a sound device (status 255) it says what to run instead.
 run: configure
 	cmake --build $(BUILD) -j$(JOBS) --target show
-	cd assets && ../$(BUILD)/show
+	@cd assets && ../$(BUILD)/show || { status=$$?; [ $$status -ne 255 ] || \
+	  printf '%s\n' "No sound device here. Watch the show without sound: cd assets && SDL_AUDIODRIVER=dummy ../$(BUILD)/show" \
+	    "or record it to a video file with: make video" >&2; exit $$status; }
 
 test: build test-sanitize
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)

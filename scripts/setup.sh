@@ -8,6 +8,8 @@ set -e
 packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpng-dev
   libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool"
 packages="$packages ffmpeg"  # build/capture's encoder, and the decoder its tests read back with
+# The playback test's private sound server and its recorder.
+packages="$packages pulseaudio pulseaudio-utils"
 if [ "$1" = arm ]; then
   packages="$packages gcc-arm-linux-gnueabi g++-arm-linux-gnueabi qemu-user googletest"
 fi

@@ -78,7 +78,7 @@ TEST(Show, StartUpFailuresGiveTheirMessagesAndStatuses) {
         // A window far too large for any screen: the video mode cannot be set.
         {"no video mode", module, {"SDL12COMPAT_WINDOW_SCALING=1000", kDummyDrivers[0], kDummyDrivers[1]},
          {}, 1, "video mode"},
-        // No sound device and no audio driver chosen: MikMod cannot open its SDL driver.
+        // No sound device and no audio driver chosen: neither the show's driver nor MikMod's own open.
         {"no sound device", module, {kDummyDrivers[0]}, {"SDL_AUDIODRIVER"}, 255,
          "Could not initialize sound, reason: "},
     };
