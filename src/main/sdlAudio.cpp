@@ -79,7 +79,7 @@ static int openDevice() {
     wanted.channels = (md_mode & DMODE_STEREO) ? 2 : 1;
     wanted.samples = kBufferFrames;
     wanted.callback = fill;
-    // Without a second spec SDL converts to exactly this format itself, so the mixer's frame
+    // With no "obtained" record SDL converts to exactly this format itself, so the mixer's frame
     // size holds; it fills in the buffer length it settled on.
     if (SDL_OpenAudio(&wanted, nullptr) < 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
