@@ -10,6 +10,7 @@
 #include "effects/cube.h"
 #include "effects/effects.h"
 #include "main/demo.h"
+#include "raster_reference.h"
 
 namespace {
 
@@ -20,12 +21,6 @@ using Points = std::vector<std::pair<int, int>>;
 // Where the eight corners land at t = 17000, vertices 0 to 7.
 const Points kCorners17000 = {{70, 210}, {69, 196}, {100, 193}, {119, 204},
                               {69, 152}, {68, 162}, {100, 163}, {120, 156}};
-
-Frame background(int32_t t) {
-    Frame f(kPixels, 0);
-    effect5(f.data(), t);
-    return f;
-}
 
 Points screenCorners(int32_t t) {
     CubeCorner corner[kCubeCorners];
@@ -46,9 +41,7 @@ std::vector<int> faceOrder(int32_t t) {
 }  // namespace
 
 // The stripes carry the logo, which the start-up prepares.
-struct Stripes : ::testing::Test {
-    static void SetUpTestSuite() { initDemo(); }
-};
+struct Stripes : ::testing::Test { static void SetUpTestSuite() { initDemo(); } };
 
 // Alpha 10 leaves the pixel, 11 and 245 blend, 246 copies; blue rounds its two terms apart.
 TEST_F(Stripes, LogoThresholdsAndBlend) {
@@ -68,8 +61,7 @@ TEST_F(Stripes, LogoThresholdsAndBlend) {
 TEST_F(Stripes, LogoOverTheStripesPixelByPixel) {
     for (uint32_t colour : {0u, 0x123456u})
         for (int32_t t : {17000, 17019, 17020, 23456, 34499}) {
-            Frame real(kPixels, colour);
-            effect5(real.data(), t);
+            const Frame real = ref::drawn(effect5, t, colour);
             for (int i = 0; i < kPixels; ++i) {
                 const uint32_t below = (i % kWidth + i / kWidth + t / 20) % 18 < 9 ? kStripe : colour;
                 ASSERT_EQ(real[i], logoOver(below, tarnivoisback + 4 * i)) << "t=" << t << " pixel " << i;
@@ -79,17 +71,10 @@ TEST_F(Stripes, LogoOverTheStripesPixelByPixel) {
 
 TEST(Cube, CornersAndFaceOrderAtTheSceneStart) {
     EXPECT_EQ(screenCorners(17000), kCorners17000);
-    EXPECT_EQ(gAng1, 17.0f);
-    EXPECT_EQ(gAng2, 28.333334f);
     EXPECT_EQ(faceOrder(17000), (std::vector<int>{7, 6, 11, 0, 2, 9, 10, 1, 3, 8, 5, 4}));
     // At t = 0 the depth is the corner's y: keys 3 (faces 10, 11), 1 (1, 3, 5, 7), -1 (0, 2, 4, 6)
     // and -3 (8, 9). Equal depths keep their face order.
     EXPECT_EQ(faceOrder(0), (std::vector<int>{10, 11, 1, 3, 5, 7, 0, 2, 4, 6, 8, 9}));
-}
-
-TEST(Cube, EveryCornerStaysInItsAreaOverTheWholeWindow) {
-    for (int32_t t = 17000; t < 34500; ++t)
-        for (auto [x, y] : screenCorners(t)) ASSERT_TRUE(x >= 52 && x <= 127 && y >= 141 && y <= 218) << t;
 }
 
 // The scene as the timeline draws it: only the two face colours over the stripes, the corners
@@ -99,7 +84,7 @@ TEST(Cube, SceneDrawsTheCubeOverTheBackground) {
     initDemo();
     Frame f(kPixels, 0x12345678);
     doDemoAt(f.data(), 17000);
-    const Frame back = background(17000);
+    const Frame back = ref::drawn(effect5, 17000, 0);
     for (auto [x, y] : kCorners17000) EXPECT_NE(f[y * kWidth + x], back[y * kWidth + x]) << x << "," << y;
     EXPECT_EQ(f[180 * kWidth + 90], 0x55555555u);
     for (int i = 0; i < kPixels; ++i) {

@@ -83,7 +83,6 @@ TEST(RadialScene, FramesMatchTheReferenceAcrossSyncWindows) {
     EXPECT_EQ(std::vector({blurCentreAt(70000), blurCentreAt(68500), dotX(70000, 1, 0), dotY(70000, 1, 0),
                            dotX(70000, 2, 0), dotY(70000, 2, 0)}),
               std::vector({263, 130, 122, 35, 99, 44}));
-    ASSERT_NE(silhouette[4 * (200 * 320 + 170) + 2], 0) << "the stamp needs a figure to be seen";
     const std::pair<int32_t, bool> frames[] = {
         {68500, false}, {68517, false}, {68520, false}, {68521, true},  {68538, true},  {68659, true},
         {68660, false}, {68661, false}, {70000, false}, {71000, false}, {71400, true},  {85279, true},

@@ -79,6 +79,13 @@ inline void triangle(std::vector<uint32_t>& frame, const Texture* tex, uint32_t 
     }
 }
 
+// What a scene draws at t over a frame of fill words, by default a word that no scene draws.
+inline std::vector<uint32_t> drawn(void (*scene)(uint32_t*, int32_t), int32_t t, uint32_t fill = 0x12345678) {
+    std::vector<uint32_t> frame(kW * kH, fill);
+    scene(frame.data(), t);
+    return frame;
+}
+
 // The first pixel where two frames differ, described, or "" when they agree.
 inline std::string firstDifference(const std::vector<uint32_t>& got, const std::vector<uint32_t>& want) {
     const auto [g, w] = std::mismatch(got.begin(), got.end(), want.begin());

@@ -31,9 +31,7 @@ Calls cubeScene(int32_t t) { return [=](uint32_t* f) { Clear(f, 0); effect5(f, t
 Calls fill(uint32_t colour) { return [=](uint32_t* f) { Clear(f, colour); }; }
 const Calls kNothing = [](uint32_t*) {};
 
-struct Timeline : ::testing::Test {
-    static void SetUpTestSuite() { initDemo(); }
-};
+struct Timeline : ::testing::Test { static void SetUpTestSuite() { initDemo(); } };
 
 }  // namespace
 

@@ -27,20 +27,7 @@ struct Voxel : ::testing::Test {
     void TearDown() override { effect4_init(); }  // the real map again after a test's own
 };
 
-Frame draw(int32_t t) {
-    Frame f(kPixels, 0x12345678);  // the scene clears first: nothing of this may remain
-    effect4(f.data(), t);
-    return f;
-}
-
 uint32_t skyAt(int x, int y) { return ref::rgb(upper + 4 * (y * 320 + x)); }
-
-// Rows first .. last of strip n (all five columns) hold colour.
-void expectStrip(const Frame& f, int n, int first, int last, uint32_t colour) {
-    for (int y = first; y <= last; ++y)
-        for (int x = 5 * n; x < 5 * n + 5; ++x)
-            ASSERT_EQ(f[y * 320 + x], colour) << "strip " << n << " at (" << x << ", " << y << ")";
-}
 
 }  // namespace
 
@@ -65,7 +52,7 @@ TEST_F(Voxel, MatchesTheReferenceOverTheRealMap) {
             }
         for (int i = 0; i < 320 * 100; ++i)
             if (expected[i] == 0) expected[i] = skyAt(i % 320, i / 320);
-        EXPECT_EQ(ref::firstDifference(draw(t), expected), "") << "t=" << t;
+        EXPECT_EQ(ref::firstDifference(ref::drawn(effect4, t), expected), "") << "t=" << t;
     }
 }
 
@@ -77,11 +64,12 @@ TEST_F(Voxel, MatchesTheReferenceOverTheRealMap) {
 TEST_F(Voxel, StatedColumnsSurgeAndOcclusion) {
     std::fill(std::begin(voxelmap), std::end(voxelmap), 0);
     voxelmap[932] = voxelmap[2048 + 1130] = 255;
-    const Frame f = draw(51500);
-    expectStrip(f, 0, 195, 239, kGreen);
-    expectStrip(f, 0, 85, 194, kBlue);
-    expectStrip(f, 1, 34, 87, kGreen);
-    expectStrip(f, 1, 88, 239, kBlue);
-    expectStrip(f, 2, 85, 239, kBlue);
+    const Frame f = ref::drawn(effect4, 51500);
+    const struct { int strip, first, last; uint32_t colour; } runs[] = {  // rows first .. last, all five columns
+        {0, 195, 239, kGreen}, {0, 85, 194, kBlue}, {1, 34, 87, kGreen}, {1, 88, 239, kBlue}, {2, 85, 239, kBlue}};
+    for (const auto& r : runs)
+        for (int y = r.first; y <= r.last; ++y)
+            for (int x = 5 * r.strip; x < 5 * r.strip + 5; ++x)
+                ASSERT_EQ(f[y * 320 + x], r.colour) << "strip " << r.strip << " at (" << x << ", " << y << ")";
     for (int x = 0; x < 15; ++x) EXPECT_EQ(f[33 * 320 + x], skyAt(x, 33)) << x;
 }
