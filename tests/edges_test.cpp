@@ -1,5 +1,5 @@
-// The edge table: clearing, single-row overwrites and their order, ties between edges, and the
-// failure to allocate the table. Whole triangles are compared with a reference in fillers_test.
+// The edge table: single-row overwrites and their order, ties between edges, and the failure to
+// allocate the table. Whole triangles (and so the clearing) are compared with a reference in fillers_test.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -15,18 +15,6 @@ using ref::at;
 static std::vector<Fixed> fields(int row) {
     const EdgeInfo& e = gEdgeInfo[row];
     return {e.left, e.right, e.leftU, e.leftV, e.rightU, e.rightV};
-}
-
-TEST(EdgeTable, ClearingSetsTheRowsAndMarksThemEmpty) {
-    mobInitRender();
-    for (int r = 0; r < 240; ++r) gEdgeInfo[r] = {1, 2, 3, 4, 5, 6};
-    mobClearEdges(30, 12, 20);
-    EXPECT_EQ(gTop, 12);
-    EXPECT_EQ(gBottom, 30);
-    for (int r = 0; r < 240; ++r) {
-        const bool cleared = r >= 12 && r <= 30;  // and the texture fields are never reset
-        EXPECT_EQ(fields(r), (std::vector<Fixed>{cleared ? 0x1400000 : 1, cleared ? 0 : 2, 3, 4, 5, 6})) << "row " << r;
-    }
 }
 
 TEST(EdgeTable, SingleRowEdgesOverwriteTheRowOrderedByWholeColumns) {

@@ -35,8 +35,6 @@ TEST(MobDivFixed, MatchesA64BitReferenceOverItsExactRange) {
 TEST(FixedHelpers, WrapAt32BitsAndConvertWholeNumbers) {
     EXPECT_EQ(mobAddFixed(0x7FFFFFFF, 1), INT32_MIN);
     EXPECT_EQ(mobSubFixed(INT32_MIN, 1), 0x7FFFFFFF);
-    EXPECT_EQ(mobAddFixed(-(3 << 16), 1 << 16), -(2 << 16));
-    EXPECT_EQ(mobSubFixed(5 << 16, 7 << 16), -(2 << 16));
     EXPECT_EQ(mobInt2Fixed(-1), -65536);
     EXPECT_EQ(mobInt2Fixed(0x8000), INT32_MIN);  // the integer part has 16 bits, sign included
     const Coordinate c = mobInt2Coordinate(5, 6, 250, 251);  // each field in its place

@@ -9,9 +9,8 @@
 
 namespace {
 
-struct Maps : ::testing::Test {
-    static void SetUpTestSuite() { initDemo(); }  // the real start-up order: trig tables first
-};
+// The real start-up order: trig tables first.
+struct Maps : ::testing::Test { static void SetUpTestSuite() { initDemo(); } };
 
 }  // namespace
 

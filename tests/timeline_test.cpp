@@ -22,39 +22,16 @@ Frame marked() {
     return frame;
 }
 
-Frame byTimeline(int32_t t) {
-    Frame frame = marked();
-    doDemoAt(frame.data(), t);
-    return frame;
-}
+Frame byTimeline(int32_t t) { Frame frame = marked(); doDemoAt(frame.data(), t); return frame; }
+Frame byHand(const Calls& calls) { Frame frame = marked(); calls(frame.data()); return frame; }
 
-Frame byHand(const Calls& calls) {
-    Frame frame = marked();
-    calls(frame.data());
-    return frame;
-}
-
-Calls scene(void (*effect)(uint32_t*, int32_t), int32_t argument) {
-    return [=](uint32_t* f) { effect(f, argument); };
-}
-
-Calls cleared(const Calls& then) {
-    return [=](uint32_t* f) { Clear(f, 0); then(f); };
-}
-
-Calls cubeScene(int32_t t) {
-    return [=](uint32_t* f) { Clear(f, 0); effect5(f, t); effect11(f, t); };
-}
-
-Calls fill(uint32_t colour) {
-    return [=](uint32_t* f) { Clear(f, colour); };
-}
-
+Calls scene(void (*effect)(uint32_t*, int32_t), int32_t argument) { return [=](uint32_t* f) { effect(f, argument); }; }
+Calls cleared(const Calls& then) { return [=](uint32_t* f) { Clear(f, 0); then(f); }; }
+Calls cubeScene(int32_t t) { return [=](uint32_t* f) { Clear(f, 0); effect5(f, t); effect11(f, t); }; }
+Calls fill(uint32_t colour) { return [=](uint32_t* f) { Clear(f, colour); }; }
 const Calls kNothing = [](uint32_t*) {};
 
-struct Timeline : ::testing::Test {
-    static void SetUpTestSuite() { initDemo(); }
-};
+struct Timeline : ::testing::Test { static void SetUpTestSuite() { initDemo(); } };
 
 }  // namespace
 
