@@ -6,10 +6,10 @@
 
 constexpr int kRate = 44100;
 
-std::vector<int> onsets(const std::vector<int16_t>& left, const std::vector<int16_t>& right) {
+std::vector<int> onsets(const std::vector<int16_t>& s) {
     constexpr size_t kHop = 44, kWindow = 2 * kHop;
-    std::vector<double> d(left.size(), 0.0), e;
-    for (size_t i = 1; i < d.size(); ++i) d[i] = (double(left[i]) + right[i] - left[i - 1] - right[i - 1]) / 2;
+    std::vector<double> d(s.size() / 2, 0.0), e;
+    for (size_t i = 1; i < d.size(); ++i) d[i] = (double(s[2 * i]) + s[2 * i + 1] - s[2 * i - 2] - s[2 * i - 1]) / 2;
     for (size_t start = 0; start + kWindow <= d.size(); start += kHop) {
         double sum = 0;
         for (size_t i = start; i < start + kWindow; ++i) sum += d[i] * d[i];
