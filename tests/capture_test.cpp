@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "2d/frame.h"
 #include "main/demo.h"
@@ -139,8 +140,7 @@ TEST_F(Capture, Mp4ExcerptIsCloseToTheDrawnFramesAndInTime) {
     ASSERT_EQ(decoded.size(), expected.size());
     for (size_t f = 0; f < decoded.size(); ++f)
         EXPECT_GE(psnr(decoded[f], expected[f]), 32.0) << "frame " << f << ", show time " << (6858 + f) * 1000 / 60;
-    EXPECT_LE(std::abs(nearestOffset(onsets(decodeSound(file)), 115000 - 114300)), 16)
-        << "the flash's onset is more than a frame away";
+    EXPECT_LE(std::abs(nearestOffset(onsets(decodeSound(file)), 115000 - 114300)), 16) << "the flash's hit";
 }
 
 // At 50 fps an excerpt from 115000 ms, where no window draws, starts from what the show's screen
@@ -161,11 +161,7 @@ TEST_F(Capture, ExcerptStartsFromTheShowsOwnScreenAndTheWavIsItsSong) {
 TEST_F(Capture, FailuresSayWhyAndLeaveNothingBehind) {
     const std::string out = dir + "/show.mp4", blocked = dir + "/plain-file/show.mp4";
     std::ofstream(dir + "/plain-file") << "x";
-    const struct {
-        std::vector<std::string> args, env;
-        int status;
-        std::string message;
-    } cases[] = {
+    const std::tuple<std::vector<std::string>, std::vector<std::string>, int, std::string> cases[] = {
         {{"--out", out}, {"PATH="}, 1, "ffmpeg not found on PATH"},
         {{"--out", blocked}, {}, 1, "cannot write " + blocked},
         {{"--out", out, "--from", "200000"}, {}, 2, "the show ends at 118200 ms"},
@@ -175,18 +171,17 @@ TEST_F(Capture, FailuresSayWhyAndLeaveNothingBehind) {
         {{"--out", out, "--from", "2000", "--to", "1000"}, {}, 2, "usage: capture"},
         {{"--out", out, "--gif", "--lossless"}, {}, 2, "usage: capture"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [args, env, status, message] : cases) {
         ProcessOptions options;
-        options.setEnv = c.env;
-        const ProcessResult result = capture(c.args, options);
-        EXPECT_EQ(result.status, c.status) << ::testing::PrintToString(c.args) << result.output;
-        EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+        options.setEnv = env;
+        const ProcessResult result = capture(args, options);
+        EXPECT_EQ(result.status, status) << ::testing::PrintToString(args) << result.output;
+        EXPECT_NE(result.output.find(message), std::string::npos) << result.output;
     }
     // A whole lossless show takes some seconds: long enough to be stopped once ffmpeg runs.
     for (const bool killFfmpeg : {false, true}) {
         Process process = startProcess({CAPTURE_BINARY, "--module", SONG_PATH, "--lossless", "--out", out}, {});
-        const std::string task = std::to_string(process.pid);
-        std::string ffmpeg;
+        std::string ffmpeg, task = std::to_string(process.pid);
         for (int tries = 0; ffmpeg.empty() && tries < 500; ++tries) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             std::ifstream("/proc/" + task + "/task/" + task + "/children") >> ffmpeg;
@@ -198,7 +193,5 @@ TEST_F(Capture, FailuresSayWhyAndLeaveNothingBehind) {
         EXPECT_EQ(result.status, killFfmpeg ? 1 : 130) << result.output;
         EXPECT_NE(result.output.find(killFfmpeg ? "ffmpeg failed" : "interrupted"), std::string::npos) << result.output;
     }
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename());
-    EXPECT_EQ(left, std::vector<std::string>{"plain-file"});
+    for (const auto& entry : fs::directory_iterator(dir)) EXPECT_EQ(entry.path().filename(), "plain-file") << "left behind";
 }

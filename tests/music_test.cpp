@@ -52,12 +52,8 @@ XmModule fieldModule() {
     for (int i = 0; i < 2000; ++i) sine.push_back(int16_t(std::lround(20000 * std::sin(2 * M_PI * i / 100.0))));
     const XmInstrument ins{"sine", {"sine 441", sine, 1000, 1000, kLoopForward, 48, 100, 100, 28},
                            {{{0, 64}, {10, 32}, {20, 16}}, 1, 0, 0, kEnvOn | kEnvSustain}, {}, 1234};
-    XmModule m;
-    m.name = "field check";
-    m.channels = 5;
-    m.speed = 4;
-    m.bpm = 97;
-    m.instruments = {ins, ins};
+    XmModule m{.name = "field check", .channels = 5, .speed = 4, .bpm = 97, .orders = {}, .patterns = {},
+               .instruments = {ins, ins}};  // the score fills in the orders and patterns
     m.instruments[1].name = "second";
     Score s(m.channels, 40);
     s.play(0, 0, kC4, 1, 64);

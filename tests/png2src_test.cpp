@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "png_io.h"
@@ -19,19 +20,15 @@ TEST(Png2src, BadCallsFailWithAMessageAndWriteNothing) {
     const std::vector<uint8_t> rgba(4, 0);
     std::string error;
     ASSERT_TRUE(writePng(dir + "one.png", 1, 1, 4, rgba.data(), error)) << error;
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        const char* message;
-    } cases[] = {{{PNG2SRC, dir + "none.png", "none", out}, 1, "none.png"},
+    const std::tuple<std::vector<std::string>, int, const char*> cases[] = {{{PNG2SRC, dir + "none.png", "none", out}, 1, "none.png"},
                  {{PNG2SRC, dir + "text.png", "text", out}, 1, "png2src:"},
                  {{PNG2SRC, dir + "one.png", "9lives", out}, 1, "identifier"},
                  {{PNG2SRC, dir + "one.png", "one", dir + "missing/one.cpp"}, 1, "missing"},
                  {{PNG2SRC, "only-one-argument"}, 2, "usage"}};
-    for (const auto& c : cases) {
-        const ProcessResult run = runProcess(c.args);
-        EXPECT_EQ(run.status, c.status) << ::testing::PrintToString(c.args);
-        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+    for (const auto& [args, status, message] : cases) {
+        const ProcessResult run = runProcess(args);
+        EXPECT_EQ(run.status, status) << ::testing::PrintToString(args);
+        EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
     }
     EXPECT_FALSE(std::filesystem::exists(out));
     std::filesystem::remove_all(dir);

@@ -1,9 +1,8 @@
 // The offline renderer's contract, run as a user runs it: formats, order, carry-over, bad input.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <endian.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,7 +26,7 @@ ProcessResult render(std::vector<std::string> args) {
 std::vector<uint32_t> readRaw(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::vector<uint32_t> words;
-    for (uint8_t b[4]; file.read(reinterpret_cast<char*>(b), 4);) words.push_back(b[0] | b[1] << 8 | b[2] << 16 | uint32_t(b[3]) << 24);
+    for (uint32_t word; file.read(reinterpret_cast<char*>(&word), 4);) words.push_back(le32toh(word));
     return words;
 }
 
