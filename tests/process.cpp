@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
+#include <thread>
 
-static double now() {
+double monotonicSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
@@ -22,7 +24,7 @@ Process startProcess(const std::vector<std::string>& argv, const ProcessOptions&
     if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);  // a grandchild holding the pipe must not block us
     Process process;
-    process.started = now();
+    process.started = monotonicSeconds();
     process.pid = fork();
     if (process.pid == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
@@ -44,7 +46,7 @@ Process startProcess(const std::vector<std::string>& argv, const ProcessOptions&
 
 ProcessResult waitProcess(Process& process, double timeoutSeconds) {
     ProcessResult result;
-    const double deadline = now() + timeoutSeconds;  // counted from the wait, not the start
+    const double deadline = monotonicSeconds() + timeoutSeconds;  // counted from the wait, not the start
     bool exited = false;
     int waitStatus = 0;
     char buffer[4096];
@@ -55,14 +57,14 @@ ProcessResult waitProcess(Process& process, double timeoutSeconds) {
             if (got > 0) result.output.append(buffer, static_cast<size_t>(got));
         }
         exited = waitpid(process.pid, &waitStatus, WNOHANG) == process.pid;
-        if (!exited && now() > deadline) {
+        if (!exited && monotonicSeconds() > deadline) {
             result.timedOut = true;
             kill(-process.pid, SIGKILL);
             waitpid(process.pid, &waitStatus, 0);
             exited = true;
         }
     }
-    result.seconds = now() - process.started;
+    result.seconds = monotonicSeconds() - process.started;
     ssize_t got;
     while ((got = read(process.outputFd, buffer, sizeof buffer)) > 0)
         result.output.append(buffer, static_cast<size_t>(got));
@@ -81,4 +83,33 @@ std::string makeTempFolder() {
     std::string pattern = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/show-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     return pattern;
+}
+
+TempFolder::~TempFolder() { std::filesystem::remove_all(path); }
+
+ProcessResult stopProcess(Process& process, int signal, double timeoutSeconds) {
+    if (process.outputFd < 0) return {};
+    kill(process.pid, signal);
+    return waitProcess(process, timeoutSeconds);
+}
+
+std::string readLine(Process& process, double timeoutSeconds) {
+    std::string line;
+    char c;
+    for (const double deadline = monotonicSeconds() + timeoutSeconds; monotonicSeconds() < deadline;) {
+        pollfd poller{process.outputFd, POLLIN, 0};
+        if (poll(&poller, 1, 20) <= 0) continue;
+        if (read(process.outputFd, &c, 1) != 1 || c == '\n') break;
+        line += c;
+    }
+    return line;
+}
+
+bool waitUntil(const std::function<bool()>& ready, double timeoutSeconds) {
+    const double deadline = monotonicSeconds() + timeoutSeconds;
+    while (!ready()) {
+        if (monotonicSeconds() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
 }
