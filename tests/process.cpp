@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
-#include <thread>
 
 double monotonicSeconds() {
     using namespace std::chrono;
@@ -47,27 +45,25 @@ Process startProcess(const std::vector<std::string>& argv, const ProcessOptions&
 ProcessResult waitProcess(Process& process, double timeoutSeconds) {
     ProcessResult result;
     const double deadline = monotonicSeconds() + timeoutSeconds;  // counted from the wait, not the start
-    bool exited = false;
     int waitStatus = 0;
-    char buffer[4096];
-    while (!exited) {
-        pollfd poller{process.outputFd, POLLIN, 0};
-        if (poll(&poller, 1, 20) > 0) {
-            const ssize_t got = read(process.outputFd, buffer, sizeof buffer);
-            if (got > 0) result.output.append(buffer, static_cast<size_t>(got));
-        }
-        exited = waitpid(process.pid, &waitStatus, WNOHANG) == process.pid;
-        if (!exited && monotonicSeconds() > deadline) {
+    const auto readOutput = [&] {  // at most a buffer, so a chatty program cannot hold off the watchdog
+        char buffer[4096];
+        const ssize_t got = read(process.outputFd, buffer, sizeof buffer);
+        if (got > 0) result.output.append(buffer, size_t(got));
+        return got > 0;
+    };
+    while (waitpid(process.pid, &waitStatus, WNOHANG) != process.pid) {
+        if (monotonicSeconds() > deadline) {
             result.timedOut = true;
             kill(-process.pid, SIGKILL);
             waitpid(process.pid, &waitStatus, 0);
-            exited = true;
+            break;
         }
+        pollfd poller{process.outputFd, POLLIN, 0};
+        if (poll(&poller, 1, 20) > 0) readOutput();
     }
     result.seconds = monotonicSeconds() - process.started;
-    ssize_t got;
-    while ((got = read(process.outputFd, buffer, sizeof buffer)) > 0)
-        result.output.append(buffer, static_cast<size_t>(got));
+    while (readOutput()) {}
     close(process.outputFd);
     process.outputFd = -1;
     if (!result.timedOut && WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
@@ -95,21 +91,9 @@ ProcessResult stopProcess(Process& process, int signal, double timeoutSeconds) {
 
 std::string readLine(Process& process, double timeoutSeconds) {
     std::string line;
-    char c;
-    for (const double deadline = monotonicSeconds() + timeoutSeconds; monotonicSeconds() < deadline;) {
-        pollfd poller{process.outputFd, POLLIN, 0};
-        if (poll(&poller, 1, 20) <= 0) continue;
-        if (read(process.outputFd, &c, 1) != 1 || c == '\n') break;
-        line += c;
-    }
+    char c = 0;
+    pollfd poller{process.outputFd, POLLIN, 0};
+    while (c != '\n' && poll(&poller, 1, int(timeoutSeconds * 1000)) > 0 && read(process.outputFd, &c, 1) == 1)
+        if (c != '\n') line += c;
     return line;
-}
-
-bool waitUntil(const std::function<bool()>& ready, double timeoutSeconds) {
-    const double deadline = monotonicSeconds() + timeoutSeconds;
-    while (!ready()) {
-        if (monotonicSeconds() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
 }

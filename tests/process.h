@@ -1,9 +1,7 @@
 // process.h: runs the project's real programs from the tests, with a watchdog so nothing hangs.
 #pragma once
-#include <signal.h>
-#include <sys/types.h>
+#include <signal.h>  // pid_t and the signals
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,7 +32,7 @@ ProcessResult waitProcess(Process& process, double timeoutSeconds);
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 // Sends `signal` to a program not yet waited for, then waits for it as waitProcess does.
 ProcessResult stopProcess(Process& process, int signal = SIGTERM, double timeoutSeconds = 5);
-// One line of a program's output, without its newline; empty if none came in time.
+// One line of a program's output, without its newline, given timeoutSeconds for each character.
 std::string readLine(Process& process, double timeoutSeconds);
 
 // A server or helper for the length of a scope: stopped at its end unless already waited for.
@@ -47,13 +45,11 @@ struct Background : Process {
 
 // CLOCK_MONOTONIC in seconds, the clock of Process::started and ProcessResult::seconds.
 double monotonicSeconds();
-// Polls `ready` until it holds or the time is up; whether it held.
-bool waitUntil(const std::function<bool()>& ready, double timeoutSeconds);
 
 // A fresh empty folder under the system's temporary folder.
 std::string makeTempFolder();
 // One for the length of a scope, removed with its content at its end.
 struct TempFolder {
-    const std::string path = makeTempFolder();
     ~TempFolder();
+    std::string path = makeTempFolder();
 };

@@ -6,10 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <optional>
-#include <thread>
 
 #include "process.h"
 
@@ -57,10 +55,8 @@ TEST(Show, EndsWithTheMusicOrFailsAtOnceWithItsMessage) {
          "Could not initialize sound, reason: "},
     };
     for (const auto& c : cases) {
-        if (c.content)
-            std::ofstream(folder.path + "/musa.xm", std::ios::binary) << *c.content;
-        else
-            std::filesystem::remove(folder.path + "/musa.xm");
+        unlink((folder.path + "/musa.xm").c_str());
+        if (c.content) std::ofstream(folder.path + "/musa.xm", std::ios::binary) << *c.content;
         if (c.status == 255 && access("/dev/snd", F_OK) == 0) continue;  // a real sound card here
         ProcessOptions options{folder.path, c.env, c.unset};
         options.unsetEnv.push_back("DISPLAY");
@@ -90,7 +86,7 @@ TEST(ShowWindow, OnlyAKeyPressEndsTheShow) {
         return runProcess(args, {"", {"DISPLAY=" + display}, {}, 10});
     };
     const auto stillRunningAfterASecond = [&] {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        sleep(1);
         return waitpid(show.pid, nullptr, WNOHANG) == 0;
     };
     const ProcessResult found = xdotool({"search", "--sync", "--onlyvisible", "--pid", std::to_string(show.pid)});
@@ -100,9 +96,8 @@ TEST(ShowWindow, OnlyAKeyPressEndsTheShow) {
 
     Display* x = XOpenDisplay(display.c_str());
     ASSERT_NE(x, nullptr);
-    XEvent event{};
-    event.xclient = {ClientMessage, 0, False, x, std::stoul(window), XInternAtom(x, "WM_PROTOCOLS", False), 32, {}};
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+    XEvent event{.xclient = {ClientMessage, 0, False, x, std::stoul(window), XInternAtom(x, "WM_PROTOCOLS", False), 32,
+                             {.l = {static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False))}}}};
     XSendEvent(x, event.xclient.window, False, NoEventMask, &event);
     XCloseDisplay(x);
     EXPECT_TRUE(stillRunningAfterASecond()) << "a close request ended the show";
