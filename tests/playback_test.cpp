@@ -136,8 +136,10 @@ ShowRun runShow(const std::string& log, std::vector<std::string> env, double lea
     const double started = monotonicSeconds();
     Process show = startProcess({SHOW_BINARY}, {SHOW_ASSETS, env, {"DISPLAY", "SDL_AUDIODRIVER", "SDL12COMPAT_SYNC_TO_VBLANK"}});
     sleepFor(least);
-    for (; monotonicSeconds() < started + most; sleepFor(0.1))
-        if (const auto flips = readRecords<FlipRecord>(log); !flips.empty() && done(flips.back())) break;
+    for (FlipRecord last; monotonicSeconds() < started + most; sleepFor(0.1)) {  // the latest flip alone
+        std::ifstream in(log, std::ios::binary);
+        if (in.seekg(-std::streamoff(sizeof last), std::ios::end).read(reinterpret_cast<char*>(&last), sizeof last) && done(last)) break;
+    }
     const double signalled = monotonicSeconds();
     run.result = stopProcess(show, signal);
     run.stopSeconds = monotonicSeconds() - signalled;
@@ -151,11 +153,10 @@ ShowRun runShow(const std::string& log, std::vector<std::string> env, double lea
 }  // namespace
 
 TEST(Playback, PictureAndSoundStayTogetherAndSignalsEndTheShow) {
-    // A private PulseAudio server: its own folder, socket, runtime and state, one null sink, the
-    // default as the only one.
+    // A private PulseAudio server: its own folder, socket, runtime, state and cookie (which the first
+    // client makes), one null sink, the default as the only one.
     const TempFolder temp;
     const std::string folder = temp.path, socket = folder + "/native";
-    std::ofstream(folder + "/cookie", std::ios::binary) << std::string(256, '\x17');
     for (const auto& [name, value] : {std::pair{"PULSE_SERVER", "unix:" + socket}, {"PULSE_RUNTIME_PATH", folder + "/runtime"},
                                       {"PULSE_STATE_PATH", folder + "/state"}, {"PULSE_COOKIE", folder + "/cookie"}})
         setenv(name, value.c_str(), 1);
