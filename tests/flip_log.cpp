@@ -19,11 +19,7 @@ extern "C" int SDL_Flip(SDL_Surface* screen) {
         const char* path = getenv("SHOW_FLIP_LOG");
         return path ? open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
     }();
-    FlipRecord record{};
-    for (int i = 0; i < kFlipGrid * kFlipGrid; ++i) {
-        const auto* row = static_cast<const uint8_t*>(screen->pixels) + flipRow(i) * screen->pitch;
-        record.pixels[i] = reinterpret_cast<const uint32_t*>(row)[flipColumn(i)];
-    }
+    FlipRecord record = sampleGrid(screen->pixels, screen->pitch);
     const int result = realFlip(screen);
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);

@@ -3,16 +3,16 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
-static double now() {
+double monotonicSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
@@ -22,7 +22,7 @@ Process startProcess(const std::vector<std::string>& argv, const ProcessOptions&
     if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);  // a grandchild holding the pipe must not block us
     Process process;
-    process.started = now();
+    process.started = monotonicSeconds();
     process.pid = fork();
     if (process.pid == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
@@ -44,28 +44,26 @@ Process startProcess(const std::vector<std::string>& argv, const ProcessOptions&
 
 ProcessResult waitProcess(Process& process, double timeoutSeconds) {
     ProcessResult result;
-    const double deadline = now() + timeoutSeconds;  // counted from the wait, not the start
-    bool exited = false;
+    const double deadline = monotonicSeconds() + timeoutSeconds;  // counted from the wait, not the start
     int waitStatus = 0;
-    char buffer[4096];
-    while (!exited) {
-        pollfd poller{process.outputFd, POLLIN, 0};
-        if (poll(&poller, 1, 20) > 0) {
-            const ssize_t got = read(process.outputFd, buffer, sizeof buffer);
-            if (got > 0) result.output.append(buffer, static_cast<size_t>(got));
-        }
-        exited = waitpid(process.pid, &waitStatus, WNOHANG) == process.pid;
-        if (!exited && now() > deadline) {
+    const auto readOutput = [&] {  // at most a buffer, so a chatty program cannot hold off the watchdog
+        char buffer[4096];
+        const ssize_t got = read(process.outputFd, buffer, sizeof buffer);
+        if (got > 0) result.output.append(buffer, size_t(got));
+        return got > 0;
+    };
+    while (waitpid(process.pid, &waitStatus, WNOHANG) != process.pid) {
+        if (monotonicSeconds() > deadline) {
             result.timedOut = true;
             kill(-process.pid, SIGKILL);
             waitpid(process.pid, &waitStatus, 0);
-            exited = true;
+            break;
         }
+        pollfd poller{process.outputFd, POLLIN, 0};
+        if (poll(&poller, 1, 20) > 0) readOutput();
     }
-    result.seconds = now() - process.started;
-    ssize_t got;
-    while ((got = read(process.outputFd, buffer, sizeof buffer)) > 0)
-        result.output.append(buffer, static_cast<size_t>(got));
+    result.seconds = monotonicSeconds() - process.started;
+    while (readOutput()) {}
     close(process.outputFd);
     process.outputFd = -1;
     if (!result.timedOut && WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
@@ -81,4 +79,21 @@ std::string makeTempFolder() {
     std::string pattern = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/show-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     return pattern;
+}
+
+TempFolder::~TempFolder() { std::filesystem::remove_all(path); }
+
+ProcessResult stopProcess(Process& process, int signal, double timeoutSeconds) {
+    if (process.outputFd < 0) return {};
+    kill(process.pid, signal);
+    return waitProcess(process, timeoutSeconds);
+}
+
+std::string readLine(Process& process, double timeoutSeconds) {
+    std::string line;
+    char c = 0;
+    pollfd poller{process.outputFd, POLLIN, 0};
+    while (c != '\n' && poll(&poller, 1, int(timeoutSeconds * 1000)) > 0 && read(process.outputFd, &c, 1) == 1)
+        if (c != '\n') line += c;
+    return line;
 }
