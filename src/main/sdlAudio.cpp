@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-// 512 frames (11.6 ms at 44,100 Hz): short enough that the device's queue, and with it the
+// 1,024 frames (23 ms at 44,100 Hz): short enough that the device's queue, and with it the
 // uncertainty of the clock, stays small; long enough for a slow device to mix in time.
 constexpr Uint16 kBufferFrames = 1024;
 
