@@ -3,6 +3,8 @@
 
 #include <mikmod.h>
 
+#include "mixerDriver.h"
+
 namespace {
 
 constexpr int kBytesPerSample = 4;          // 16-bit stereo
@@ -24,47 +26,15 @@ void appendFrame(bool silent) {
 
 void update() { appendFrame(false); }
 void pause() { appendFrame(true); }  // libmikmod pauses only when asked; kept for the frame count
-void commandLine(const CHAR*) {}
-int isPresent() { return 1; }
-int reset() {
-    VC_Exit();
-    return VC_Init();
+
+MDRIVER makeFrameDriver() {
+    MDRIVER driver = softwareMixerDriver("Frames", "one video frame per update, into memory", "frames");
+    driver.Update = update;
+    driver.Pause = pause;
+    return driver;
 }
 
-MDRIVER frameDriver = {
-    .next = nullptr,
-    .Name = "Frames",
-    .Version = "one video frame per update, into memory",
-    .HardVoiceLimit = 0,
-    .SoftVoiceLimit = 255,
-    .Alias = "frames",
-    .CmdLineHelp = "",
-    .CommandLine = commandLine,
-    .IsPresent = isPresent,
-    .SampleLoad = VC_SampleLoad,
-    .SampleUnload = VC_SampleUnload,
-    .FreeSampleSpace = VC_SampleSpace,
-    .RealSampleLength = VC_SampleLength,
-    .Init = VC_Init,
-    .Exit = VC_Exit,
-    .Reset = reset,
-    .SetNumVoices = VC_SetNumVoices,
-    .PlayStart = VC_PlayStart,
-    .PlayStop = VC_PlayStop,
-    .Update = update,
-    .Pause = pause,
-    .VoiceSetVolume = VC_VoiceSetVolume,
-    .VoiceGetVolume = VC_VoiceGetVolume,
-    .VoiceSetFrequency = VC_VoiceSetFrequency,
-    .VoiceGetFrequency = VC_VoiceGetFrequency,
-    .VoiceSetPanning = VC_VoiceSetPanning,
-    .VoiceGetPanning = VC_VoiceGetPanning,
-    .VoicePlay = VC_VoicePlay,
-    .VoiceStop = VC_VoiceStop,
-    .VoiceStopped = VC_VoiceStopped,
-    .VoiceGetPosition = VC_VoiceGetPosition,
-    .VoiceRealVolume = VC_VoiceRealVolume,
-};
+MDRIVER frameDriver = makeFrameDriver();
 
 }  // namespace
 

@@ -8,6 +8,8 @@
 
 #include <atomic>
 
+#include "mixerDriver.h"
+
 // 1,024 frames (23 ms at 44,100 Hz): short enough that the device's queue, and with it the
 // uncertainty of the clock, stays small; long enough for a slow device to mix in time.
 constexpr Uint16 kBufferFrames = 1024;
@@ -133,16 +135,17 @@ static void playStop() {
     VC_PlayStop();
 }
 
-static void update() {}  // the callback mixes
+static MDRIVER makeDriver() {
+    MDRIVER driver = softwareMixerDriver("Show SDL audio", "SDL 1.2 audio callback driver", kSdlAudioAlias);
+    driver.IsPresent = isPresent;
+    driver.Init = init;
+    driver.Exit = exitDriver;
+    driver.Reset = reset;
+    driver.PlayStart = playStart;
+    driver.PlayStop = playStop;
+    return driver;  // Update stays empty: the callback mixes
+}
 
-static void commandLine(const CHAR*) {}
-
-static MDRIVER gDriver = {
-    nullptr, "Show SDL audio", "SDL 1.2 audio callback driver", 0, 255, kSdlAudioAlias, nullptr,
-    commandLine, isPresent, VC_SampleLoad, VC_SampleUnload, VC_SampleSpace, VC_SampleLength,
-    init, exitDriver, reset, VC_SetNumVoices, playStart, playStop, update, nullptr,
-    VC_VoiceSetVolume, VC_VoiceGetVolume, VC_VoiceSetFrequency, VC_VoiceGetFrequency,
-    VC_VoiceSetPanning, VC_VoiceGetPanning, VC_VoicePlay, VC_VoiceStop, VC_VoiceStopped,
-    VC_VoiceGetPosition, VC_VoiceRealVolume};
+static MDRIVER gDriver = makeDriver();
 
 void registerSdlAudioDriver() { MikMod_RegisterDriver(&gDriver); }
