@@ -29,7 +29,12 @@ if [ ! -f "$mikmod/include/mikmod.h" ]; then
   mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$apt/source"
   : > "$apt/status"
   release=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-  echo "deb-src http://deb.debian.org/debian $release main" > "$apt/sources.list"
+  # The Debian archive this machine's apt already uses (a deb822 .sources file or sources.list).
+  archive=$(sed -n 's|^URIs: *\([^ ]*/debian\)/*$|\1|p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -1)
+  [ -n "$archive" ] || archive=$(awk '$1 == "deb" && $2 ~ /\/debian\/?$/ {print $2; exit}' \
+    /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null)
+  [ -n "$archive" ] || { echo "web: no Debian archive in this machine's apt sources" >&2; exit 1; }
+  echo "deb-src $archive $release main" > "$apt/sources.list"
   cat > "$apt/apt.conf" <<CONF
 Dir::State "$apt/state";
 Dir::State::status "$apt/status";
