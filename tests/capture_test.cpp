@@ -12,8 +12,8 @@
 #include <tuple>
 
 #include "2d/frame.h"
-#include "main/demo.h"
-#include "main/frameMixer.h"
+#include "demo/demo.h"
+#include "song/song.h"
 #include "onsets.h"
 #include "process.h"
 

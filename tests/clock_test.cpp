@@ -6,7 +6,7 @@
 
 #include "assets/pictures.h"
 #include "effects/effects.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 #include "raster_reference.h"
 
 using Pose = int[8];  // corners Q1..Q4, each as column, row

@@ -9,7 +9,7 @@
 #include "assets/pictures.h"
 #include "effects/cube.h"
 #include "effects/effects.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 #include "raster_reference.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "effects/tables.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 
 namespace {
 

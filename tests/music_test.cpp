@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "effects/sync.h"
-#include "main/frameMixer.h"
+#include "song/song.h"
 #include "onsets.h"
 #include "process.h"
 #include "score.h"

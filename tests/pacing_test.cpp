@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "main/pacing.h"
+#include "desktop/pacing.h"
 
 namespace {
 

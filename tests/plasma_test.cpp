@@ -13,7 +13,7 @@
 #include "effects/effects.h"
 #include "effects/plasma.h"
 #include "effects/tables.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 #include "raster_reference.h"
 
 namespace {

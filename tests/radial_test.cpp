@@ -10,7 +10,7 @@
 #include "assets/pictures.h"
 #include "effects/effects.h"
 #include "effects/tables.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 #include "raster_reference.h"
 
 namespace {

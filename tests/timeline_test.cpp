@@ -8,7 +8,7 @@
 #include "2d/2d.h"
 #include "2d/frame.h"
 #include "effects/effects.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 
 namespace {
 

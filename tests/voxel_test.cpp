@@ -12,7 +12,7 @@
 #include "effects/effects.h"
 #include "effects/sync.h"
 #include "effects/tables.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 #include "raster_reference.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "2d/frame.h"
-#include "main/demo.h"
+#include "demo/demo.h"
 #include "png_io.h"
 
 static const char kUsage[] =

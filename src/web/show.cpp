@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "2d/frame.h"
-#include "demo.h"
+#include "demo/demo.h"
 
 // Seconds of the song heard so far, from the browser's audio clock (src/main/webClock.js).
 extern "C" double heardSongSeconds();

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "2d/frame.h"
-#include "frameMixer.h"
+#include "song/song.h"
 
 namespace {
 

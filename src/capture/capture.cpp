@@ -16,8 +16,8 @@
 #include "2d/frame.h"
 #include "captureSettings.h"
 #include "ffmpegPipe.h"
-#include "frameMixer.h"
-#include "main/demo.h"
+#include "song/song.h"
+#include "demo/demo.h"
 
 namespace {
 

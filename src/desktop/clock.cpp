@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "audioClock.h"
-#include "demo.h"
+#include "demo/demo.h"
 #include "sdlAudio.h"
 
 uint32_t startTime = 0;

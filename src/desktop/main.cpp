@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "clock.h"
-#include "demo.h"
+#include "demo/demo.h"
 #include "pacing.h"
 #include "sdlAudio.h"
 
