@@ -9,17 +9,24 @@ constexpr int64_t kQueuedBuffers = 2;
 
 static int64_t framesToMicroseconds(int64_t frames, StreamFormat format) { return frames * 1000000 / format.rate; }
 
+AudioClock audioClockFrom(int32_t t, uint32_t moves) {
+    AudioClock clock;
+    clock.moves = moves;
+    clock.last = t;
+    return clock;
+}
+
 int32_t audioClockTime(AudioClock& clock, StreamReading reading, StreamFormat format, uint32_t now) {
+    if (!reading.any || reading.moves != clock.moves) return clock.last;  // still the song from before the move
     const int64_t queued = framesToMicroseconds(kQueuedBuffers * format.bufferFrames, format);
-    if (reading.frames != clock.lastFrames) {  // a callback since the last read: note its lead
-        clock.lastFrames = reading.frames;
+    if (clock.seen == 0 || reading.position != clock.lastPosition) {  // a callback since the last read: note its lead
+        clock.lastPosition = reading.position;
         clock.leads[clock.seen++ % kPaceCallbacks] =
-            framesToMicroseconds(reading.frames, format) - int64_t{reading.ticks} * 1000;
+            framesToMicroseconds(reading.position, format) - int64_t{reading.ticks} * 1000;
     }
-    if (clock.seen == 0) return 0;  // the music has not reached the device yet
     const int64_t lead = *std::max_element(clock.leads, clock.leads + std::min(clock.seen, kPaceCallbacks));
     const int64_t paced = int64_t{now} * 1000 + lead - queued;
-    const int64_t handed = framesToMicroseconds(reading.frames, format) - queued + queued / int64_t{kQueuedBuffers};
+    const int64_t handed = framesToMicroseconds(reading.position, format) - queued + queued / kQueuedBuffers;
     const int64_t t = std::min(paced, handed) / 1000;
     clock.last = static_cast<int32_t>(std::max<int64_t>(t, clock.last));
     return clock.last;

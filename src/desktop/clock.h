@@ -1,18 +1,17 @@
-// clock.h: the show clock: the music's position as heard when the show's own audio driver plays
-// it, otherwise SDL's millisecond ticks since the music started.
+// clock.h: the show clock, the song's position as heard from the audio stream, and the time each
+// frame is drawn for.
 #pragma once
 #include <cstdint>
 
-extern uint32_t startTime;  // ticks at the first read of the tick clock; 0 until then
+// (Re)starts the clock at show time t once the player has moved there (its move count): after
+// the start, a seek or a resume. The clock holds at t until the song from t is heard.
+void startClock(int32_t t, uint32_t moves);
 
-// Takes the show clock from the audio stream from now on (the show's own driver is open).
-void useStreamClock();
-
-// Milliseconds of show time.
+// Milliseconds of show time: the song reaching the loudspeaker now.
 int32_t getTime();
 
 // Notes that a flip has just returned, to foresee when the next frame will reach the screen.
 void noteFlip();
 
-// Draws the frame for the show time at which it will reach the screen.
-void doDemo(uint32_t* frame);
+// Draws the frame for the show time at which it will reach the screen; returns that time.
+int32_t doDemo(uint32_t* frame);

@@ -1,17 +1,27 @@
-// main.cpp: the show's shell: window, music, the paced frame loop and the order of shutdown.
+// main.cpp: the show in a desktop window: the options, the window, the song through SDL's audio,
+// the paced frame loop with its keys, and the order of shutdown.
 #include <SDL.h>
-#include <mikmod.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <thread>
 
 #include "clock.h"
 #include "demo/demo.h"
+#include "display.h"
+#include "options.h"
 #include "pacing.h"
 #include "sdlAudio.h"
+#include "song/player.h"
+#include "song/song.h"
 
-constexpr int kSignalStatusBase = 128;  // a shell's status for a program ended by signal n: 128 + n
+constexpr int kSignalStatusBase = 128;        // a shell's status for a program ended by signal n: 128 + n
+constexpr int64_t kMixedLead = kMixRate / 2;  // song mixed past a new position before it plays from there
+constexpr int32_t kSkip = 5000;               // the arrow keys' step, milliseconds
+constexpr int32_t kBackToStart = 1000;        // Page Up further into a scene than this goes to its start
 
 static volatile sig_atomic_t gStopSignal = 0;
 
@@ -27,20 +37,83 @@ static void catchStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-// The show's own SDL driver first, so mixing never blocks the loop and the clock can follow the
-// stream; if it cannot open, MikMod's autodetection over its other drivers, timed by the ticks.
-static bool openSound() {
-    registerSdlAudioDriver();
-    MikMod_RegisterAllDrivers();
-    MikMod_RegisterAllLoaders();
-    md_mode |= DMODE_SOFT_MUSIC;
-    md_device = static_cast<UWORD>(MikMod_DriverFromAlias(kSdlAudioAlias));
-    if (MikMod_Init("") == 0) return true;
-    md_device = 0;
-    return MikMod_Init("") == 0;
+// What the loop plays and shows.
+struct Playback {
+    SongPlayer player;
+    int32_t shown = 0;        // the show time of the frame on screen
+    bool paused = false;
+    bool redraw = false;      // the frame for `shown` is to be drawn from scratch (after a move)
+    uint32_t playedAt = 0;    // ticks when the player had handed all it will; 0 before
+    bool quit = false;
+};
+
+// The song's last show time, once its end is mixed (the mixer thread gets there within a second).
+static int32_t lastTime() {
+    const int64_t length = songLength();
+    return length < 0 ? INT32_MAX : static_cast<int32_t>(showTimeAt(length)) - 1;
 }
 
-int main(int, char**) {
+// Plays (or holds, when paused) from show time t: the song from there, the clock from there, and
+// the exact frame for t next.
+static void moveTo(Playback& play, int32_t t, bool paused) {
+    t = std::clamp(t, 0, lastTime());
+    mixSongUntil(songFrameAt(t) + kMixedLead);
+    t = std::min(t, lastTime());
+    lockSound();
+    play.player.paused = paused;
+    seekSong(play.player, songFrameAt(t));
+    const uint32_t moves = play.player.moves;
+    unlockSound();
+    startClock(t, moves);
+    play.shown = t;
+    play.paused = paused;
+    play.redraw = true;
+    play.playedAt = 0;
+}
+
+// The start of the scene before (or of this one, well into it) and of the next.
+static int32_t sceneStart(int32_t t, int direction) {
+    const int at = showWindowAt(t);
+    if (direction > 0) return at + 1 < kShowWindowCount ? kShowWindows[at + 1].start : t;
+    if (t - kShowWindows[at].start > kBackToStart || at == 0) return kShowWindows[at].start;
+    return kShowWindows[at - 1].start;
+}
+
+static void pressKey(Playback& play, SDL_Surface* screen, SDLKey key, const ShowOptions& options) {
+    switch (key) {
+        case SDLK_SPACE: moveTo(play, play.shown, !play.paused); break;
+        case SDLK_LEFT: moveTo(play, play.shown - kSkip, play.paused); break;
+        case SDLK_RIGHT: moveTo(play, play.shown + kSkip, play.paused); break;
+        case SDLK_PAGEUP: moveTo(play, sceneStart(play.shown, -1), play.paused); break;
+        case SDLK_PAGEDOWN: moveTo(play, sceneStart(play.shown, 1), play.paused); break;
+        case SDLK_HOME: moveTo(play, options.from, play.paused); break;
+        case SDLK_PERIOD:
+            if (play.paused) moveTo(play, nextFrameTime60(play.shown), true);
+            break;
+        case SDLK_f: toggleFullscreen(screen); break;
+        case SDLK_ESCAPE:
+        case SDLK_q: play.quit = true; break;
+        default: break;  // the rest of the keyboard does nothing
+    }
+}
+
+// Once the player has handed over all it will, the run is over when that has been heard: the
+// two buffers the device still holds.
+static bool runOver(Playback& play) {
+    if (play.paused || !songPlayed(play.player)) return false;
+    const uint32_t now = SDL_GetTicks();
+    if (play.playedAt == 0) play.playedAt = now;
+    const StreamFormat format = streamFormat();
+    return now - play.playedAt >= uint32_t(2 * format.bufferFrames * 1000 / format.rate);
+}
+
+int main(int argc, char** argv) {
+    ShowOptions options;
+    std::string problem;
+    if (!parseShowOptions(argc, argv, options, problem)) {
+        fprintf(stderr, "show: %s\n%s", problem.c_str(), kShowUsage);
+        return 2;
+    }
     // 320 x 240 is tiny on today's screens: ask sdl12-compat for a crisp whole-number scale, and
     // for frames presented on the display's refresh, unless the user's environment chose otherwise.
     setenv("SDL12COMPAT_WINDOW_SCALING", "3", 0);
@@ -52,8 +125,7 @@ int main(int, char**) {
         SDL_Quit();
         return 1;
     }
-    // Single-buffered on purpose: each frame starts from the previous one's pixels.
-    SDL_Surface* screen = SDL_SetVideoMode(320, 240, 32, SDL_HWSURFACE);
+    SDL_Surface* screen = openDisplay(options.fullscreen);
     if (screen == nullptr) {
         fprintf(stderr, "Couldn't set 320x240x32 video mode: %s\n", SDL_GetError());
         return 1;
@@ -62,42 +134,65 @@ int main(int, char**) {
 
     initDemo();  // before the music and the clock, so its time is not show time
 
-    if (!openSound()) {
-        fprintf(stderr, "Could not initialize sound, reason: %s\n", MikMod_strerror(MikMod_errno));
+    Playback play;
+    if (!openSdlAudio(play.player)) {
+        fprintf(stderr, "Could not initialize sound, reason: %s\n", SDL_GetError());
         return -1;
     }
-    MODULE* module = Player_Load("musa.xm", 64, 0);
-    if (module == nullptr) {
-        fprintf(stderr, "Could not load module, reason: %s\n", MikMod_strerror(MikMod_errno));
-        MikMod_Exit();
+    std::string reason;
+    if (openSong("musa.xm", kPlayChunk, reason) != SongOpen::ok) {
+        fprintf(stderr, "Could not load module, reason: %s\n", reason.c_str());
+        closeSdlAudio();
+        SDL_Quit();
         return 1;  // a show without its music has failed
     }
-    lockSound();
-    Player_Start(module);
-    unlockSound();
-    if (sdlAudioOpen()) useStreamClock();
-    int32_t stamp = getTime();  // show time 0 is the music's start (as heard, on the stream clock)
+    // The whole song, mixed ahead on a thread of its own while the show plays (a fraction of a
+    // second on a desktop), so that a seek anywhere finds it ready.
+    std::thread mixer([] { mixSongUntil(INT64_MAX); });
+    const auto finish = [&](int status) {
+        closeSdlAudio();  // no callback reads the song from here on
+        closeSong();      // ends the mixer thread's work too
+        mixer.join();
+        SDL_Quit();
+        return status;
+    };
+
+    play.player.end = options.to == INT32_MAX ? INT32_MAX : static_cast<int32_t>(songFrameAt(options.to));
+    moveTo(play, options.from, false);
+    if (play.shown < options.from) {
+        fprintf(stderr, "show: --from %d is past the song's end at %d ms\n%s", options.from, lastTime() + 1, kShowUsage);
+        return finish(2);
+    }
+    int32_t stamp = getTime();
 
     SDL_Event event{};  // keeps the type of the last event polled between events
-    while (gStopSignal == 0) {
-        if (event.type == SDL_KEYDOWN) break;
-        if (!Player_Active()) break;
-        SDL_PollEvent(&event);  // one event per frame; a close request is taken and ignored
+    while (gStopSignal == 0 && !play.quit) {
+        if (!options.controls && event.type == SDL_KEYDOWN) break;
+        if (runOver(play)) {
+            if (!options.loop) break;
+            moveTo(play, options.from, false);
+        }
+        if (options.controls) {
+            while (SDL_PollEvent(&event))
+                if (event.type == SDL_KEYDOWN) pressKey(play, screen, event.key.keysym.sym, options);
+        } else {
+            SDL_PollEvent(&event);  // one event per frame; a close request is taken and ignored
+        }
         SDL_LockSurface(screen);
-        doDemo(static_cast<uint32_t*>(screen->pixels));
-        paceFrame(stamp, getTime);
+        uint32_t* pixels = static_cast<uint32_t*>(screen->pixels);
+        if (play.redraw) {
+            drawAfterSeek(pixels, play.shown);
+            play.redraw = false;
+        } else if (!play.paused) {
+            play.shown = doDemo(pixels);
+            paceFrame(stamp, getTime);
+        }
         stamp = getTime();
         SDL_UnlockSurface(screen);
         SDL_Flip(screen);
         noteFlip();
-        MikMod_Update();
+        if (options.controls) showPosition(play.shown, play.paused);
+        if (play.paused) SDL_Delay(10);  // a still picture needs no busy loop
     }
-
-    lockSound();
-    Player_Stop();
-    Player_Free(module);
-    unlockSound();
-    MikMod_Exit();
-    SDL_Quit();
-    return gStopSignal == 0 ? 0 : kSignalStatusBase + gStopSignal;
+    return finish(gStopSignal == 0 ? 0 : kSignalStatusBase + gStopSignal);
 }

@@ -1,30 +1,28 @@
-// sdlAudio.h: the show's own MikMod driver, which mixes in SDL 1.2's audio callback, and the
-// position of the music in its stream.
+// sdlAudio.h: the song through SDL 1.2's audio: the callback hands the device the mixed song from
+// a player's position, and notes where the song stood and when.
 #pragma once
 #include <cstdint>
 
-// MikMod's alias for the driver.
-constexpr const char* kSdlAudioAlias = "showsdl";
+#include "song/player.h"
 
-// Registers the driver with MikMod. Register it before MikMod's own drivers so that it is number 1
-// and autodetection tries it first; after it has failed to open once it reports itself absent,
-// so autodetection moves on to the others.
-void registerSdlAudioDriver();
+// Opens SDL's audio device for 16-bit stereo at 44,100 Hz and starts its callback, which plays
+// from `player` from then on (silence until the player has song to hand). False, with SDL's
+// reason in SDL_GetError, when no device opens.
+bool openSdlAudio(SongPlayer& player);
+void closeSdlAudio();
 
-// True while the driver has SDL's audio device open.
-bool sdlAudioOpen();
-
-// Keeps the audio callback out while the main thread changes the player's state (Player_Start,
-// Player_Stop, Player_Free): the callback mixes on SDL's audio thread. Does nothing when the
-// driver is not open.
+// Keeps the callback out while the main thread moves the player, so that a callback sees a move
+// whole (and the clock's record of it with it).
 void lockSound();
 void unlockSound();
 
-// Where the music stood at the latest audio callback: the frames of music handed to SDL since
-// the player started (0 until it does), and SDL's tick count when that callback began.
+// Where the song stood after the latest callback: the player's position (the sample frame after
+// the last one handed), the player's move count then, and SDL's tick count when that callback began.
 struct StreamReading {
-    uint32_t frames;
+    uint32_t position;
+    uint32_t moves;
     uint32_t ticks;
+    bool any;  // a callback has run since the device opened
 };
 StreamReading readStream();
 

@@ -64,7 +64,7 @@ MDRIVER gChunkDriver = makeChunkDriver();
 
 }  // namespace
 
-bool openSong(const std::string& modulePath, int chunkFrames, std::string& error) {
+SongOpen openSong(const std::string& modulePath, int chunkFrames, std::string& reason) {
     static const bool registered = (MikMod_RegisterDriver(&gChunkDriver), MikMod_RegisterAllLoaders(), true);
     (void)registered;
     closeSong();
@@ -74,17 +74,17 @@ bool openSong(const std::string& modulePath, int chunkFrames, std::string& error
     md_mixfreq = kMixRate;
     md_mode |= DMODE_SOFT_MUSIC;  // as the show has always set it, over libmikmod's defaults
     if (MikMod_Init("") != 0) {
-        error = std::string("could not initialise MikMod: ") + MikMod_strerror(MikMod_errno);
-        return false;
+        reason = MikMod_strerror(MikMod_errno);
+        return SongOpen::noMixer;
     }
     gSong.module = Player_Load(modulePath.c_str(), 64, 0);
     if (gSong.module == nullptr) {
-        error = "could not load module " + modulePath + ": " + MikMod_strerror(MikMod_errno);
+        reason = MikMod_strerror(MikMod_errno);
         MikMod_Exit();
-        return false;
+        return SongOpen::noModule;
     }
     Player_Start(gSong.module);
-    return true;
+    return SongOpen::ok;
 }
 
 int64_t mixSongUntil(int64_t frame) {
@@ -133,7 +133,12 @@ void closeSong() {
 bool mixSong(const std::string& modulePath, int samplesPerFrame, SongMix& mix, std::string& error) {
     mix = SongMix{};
     mix.samplesPerFrame = samplesPerFrame;
-    if (!openSong(modulePath, samplesPerFrame, error)) return false;
+    std::string reason;
+    switch (openSong(modulePath, samplesPerFrame, reason)) {
+        case SongOpen::ok: break;
+        case SongOpen::noMixer: return error = "could not initialise MikMod: " + reason, false;
+        case SongOpen::noModule: return error = "could not load module " + modulePath + ": " + reason, false;
+    }
     const int64_t frames = mixSongUntil(INT64_MAX);
     mix.frames = int(frames / samplesPerFrame);
     mix.samples.resize(size_t(2 * frames));

@@ -16,9 +16,10 @@ constexpr int64_t showTimeAt(int64_t frame) { return frame * 1000 / kMixRate; }
 // Loads the module and readies libmikmod to mix it from its start, chunkFrames stereo frames per
 // step, with the show's settings (libmikmod's defaults, 16-bit stereo at 44,100 Hz, plus software
 // music mixing). The chunk size is part of the result: libmikmod's anti-click ramps restart with
-// each chunk, so the same chunk size gives the same samples in every run. False, with a message,
-// if MikMod or the module fails. One song at a time: libmikmod's player is global.
-bool openSong(const std::string& modulePath, int chunkFrames, std::string& error);
+// each chunk, so the same chunk size gives the same samples in every run. One song at a time:
+// libmikmod's player is global. On failure, libmikmod's reason in `reason`.
+enum class SongOpen { ok, noMixer, noModule };
+SongOpen openSong(const std::string& modulePath, int chunkFrames, std::string& reason);
 
 // Mixes until at least `frame` sample frames are mixed, or the song has ended. Any thread may
 // call it; one mixes at a time. Returns the frames mixed by then.
