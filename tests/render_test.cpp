@@ -70,6 +70,26 @@ TEST_F(Render, FramesCarryOverInTheOrderGiven) {
     EXPECT_EQ(readRaw(out + "/a/first/115000.raw"), uniform(0));
 }
 
+// Where a player lands after a seek, frame for frame what a continuous run shows: the start, a
+// scene's first and last millisecond, deep into the radial blur and its last frame (each built on
+// every frame of the blur before it), the black between credit pages, the instants no window holds
+// (the frame a millisecond earlier), and the black after the end.
+TEST_F(Render, AContinuousRunShowsWhatAPlayerDrawsAfterASeek) {
+    const std::vector<int32_t> targets = {0,     8799,  8800,  34500, 64000,  68400,  68500,  68517, 70000,
+                                          77777, 85299, 85300, 99200, 115000, 115127, 115638, 117000};
+    std::string list;
+    for (int32_t t : targets) list += (list.empty() ? "" : ",") + std::to_string(t);
+    ASSERT_EQ(render({"--times", list, "--continuous", "--format", "raw", "--out", out}).status, 0);
+    initDemo();
+    std::vector<uint32_t> frame(kPixels, 0x123456);  // whatever the screen held before the seek
+    for (int32_t t : targets) {
+        drawAfterSeek(frame.data(), t);
+        EXPECT_EQ(readRaw(out + "/" + std::to_string(t) + ".raw"), frame) << "after a seek to " << t << " ms";
+    }
+    EXPECT_EQ(render({"--times", "5,4", "--continuous", "--format", "raw", "--out", out}).status, 2)
+        << "a continuous run cannot go back";
+}
+
 // One call per way the command line can be wrong; O stands for the output folder.
 TEST_F(Render, WrongArgumentsGiveUsageAndStatusTwo) {
     for (const char* wrong : {"", "--times 1 --out O", "--times 1 --format png", "--times 1 --format jpg --out O",

@@ -18,7 +18,7 @@ int32_t nextFrameTime60(int32_t t);
 // Draws the frame for show time t exactly as a continuous run at 60 frames a second from the
 // start has it on screen, whatever the frame held before: the radial blur builds on the frames
 // before, so its window is drawn from its start in 60 fps steps; at the instants no window holds,
-// the frame a millisecond earlier. What a player draws after a start, a seek or a step.
+// the run's frame before stays. What a player draws after a start, a seek or a step.
 void drawAfterSeek(uint32_t* frame, int32_t t);
 
 // The timeline's windows as a viewer finds them, in order: where each starts and what it shows.

@@ -39,8 +39,8 @@ void drawAfterSeek(uint32_t* frame, int32_t t) {
     if (t >= kBlurStart && t < kBlurEnd) {
         // 68500 is itself a 60 fps frame time (frame 4110), so these are the continuous run's frames.
         for (int64_t n = int64_t{kBlurStart} * 60 / 1000; frameTime60(n) < t; ++n) doDemoAt(frame, frameTime60(n));
-    } else {
-        doDemoAt(frame, t - 1);  // what the screen holds where no window draws at t
-    }
+    } else if (t > 0) {
+        doDemoAt(frame, frameTime60((int64_t{t} * 60 - 1) / 1000));  // the run's frame before t, which
+    }                                                                   // stays where no window draws
     doDemoAt(frame, t);
 }

@@ -1,4 +1,5 @@
 // render.cpp: draws show times offline, without SDL, MikMod or a display, into PNG or raw files.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -13,9 +14,11 @@
 #include "png_io.h"
 
 static const char kUsage[] =
-    "usage: render --times T1,T2,... [--range A:B:STEP] --format png|raw --out DIR\n"
+    "usage: render --times T1,T2,... [--range A:B:STEP] [--continuous] --format png|raw --out DIR\n"
     "  Draws the listed show times (milliseconds) in the order given, then A, A+STEP, ... below B,\n"
     "  on one frame buffer that carries over from frame to frame as the show's screen does.\n"
+    "  --continuous: each time as a continuous run at 60 frames a second from the start shows it,\n"
+    "  the run's frames before it drawn (not written) first; the times must rise.\n"
     "  Writes DIR/<t>.png (320x240 RGB) or DIR/<t>.raw (76800 little-endian 32-bit words).\n"
     "  At least one of --times and --range is needed.\n";
 
@@ -76,10 +79,14 @@ static bool writeFramePng(const std::string& path, const uint32_t* frame, std::s
 int main(int argc, char** argv) {
     std::vector<int32_t> times;
     std::string format, out;
-    bool haveTimes = false, haveRange = false;
+    bool haveTimes = false, haveRange = false, continuous = false;
     std::vector<std::string> parts;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--continuous" && !continuous) {
+            continuous = true;
+            continue;
+        }
         if (i + 1 >= argc) return usage(("missing value after " + option).c_str());
         const std::string value = argv[++i];
         if (option == "--times" && !haveTimes) {
@@ -111,6 +118,7 @@ int main(int argc, char** argv) {
     if (!haveTimes && !haveRange) return usage("no times given");
     if (format.empty()) return usage("no --format given");
     if (out.empty()) return usage("no --out given");
+    if (continuous && !std::is_sorted(times.begin(), times.end())) return usage("--continuous wants rising times");
 
     std::error_code code;
     std::filesystem::create_directories(out, code);
@@ -122,8 +130,11 @@ int main(int argc, char** argv) {
 
     initDemo();
     std::vector<uint32_t> frame(kPixels, 0);  // all zero at first, then carried over
+    int64_t run = 0;  // the continuous run's next frame
     for (const int32_t t : times) {
+        for (; continuous && frameTime60(run) < t; ++run) doDemoAt(frame.data(), frameTime60(run));
         doDemoAt(frame.data(), t);
+        if (continuous && frameTime60(run) == t) ++run;  // that frame of the run was this one
         const std::string path = out + "/" + std::to_string(t) + "." + format;
         std::string error;
         const bool ok = format == "png" ? writeFramePng(path, frame.data(), error)
