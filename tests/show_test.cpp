@@ -50,7 +50,7 @@ TEST(Show, EndsWithTheMusicOrFailsAtOnceWithItsMessage) {
         // A window far too large for any screen: the video mode cannot be set.
         {"no video mode", module, {"SDL12COMPAT_WINDOW_SCALING=1000", kDummyDrivers[0], kDummyDrivers[1]},
          {}, 1, "video mode"},
-        // No sound device and no audio driver chosen: neither the show's driver nor MikMod's own open.
+        // No sound device and no audio driver chosen: SDL's audio does not open.
         {"no sound device", module, {kDummyDrivers[0]}, {"SDL_AUDIODRIVER"}, 255,
          "Could not initialize sound, reason: "},
     };
@@ -71,9 +71,43 @@ TEST(Show, EndsWithTheMusicOrFailsAtOnceWithItsMessage) {
     }
 }
 
+// The options: a stretch of the song played to its end, and each wrong command line refused at
+// once with the usage and status 2, before a window opens.
+TEST(Show, PlaysAStretchOrRefusesAWrongCommandLine) {
+    const TempFolder folder;
+    makeModule(folder.path, 6);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        double least, most;  // seconds the run takes
+        std::string message;
+    } cases[] = {
+        {{"--from", "2000", "--to", "4500"}, 0, 2.2, 6, ""},
+        {{"--from", "4000"}, 0, 1.7, 6, ""},  // to the end of the 6 s song
+        {{"--from", "9000"}, 2, 0, 5, "past the song's end"},
+        {{"--bogus"}, 2, 0, 2, "unknown option --bogus"},
+        {{"--from"}, 2, 0, 2, "missing milliseconds"},
+        {{"--from", "-5"}, 2, 0, 2, "whole milliseconds"},
+        {{"--from", "1.5"}, 2, 0, 2, "whole milliseconds"},
+        {{"--to", "99999999999"}, 2, 0, 2, "whole milliseconds"},
+        {{"--from", "3000", "--to", "3000"}, 2, 0, 2, "--to must come after --from"},
+        {{"--from", "1", "--from", "2"}, 2, 0, 2, "given twice"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {SHOW_BINARY};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const ProcessResult result = runProcess(argv, {folder.path, kDummyDrivers, {"DISPLAY"}});
+        const std::string what = argv.size() > 1 ? argv[1] + (argv.size() > 2 ? " " + argv[2] : "") : "";
+        EXPECT_EQ(result.status, c.status) << what << ": " << result.output;
+        EXPECT_TRUE(result.seconds >= c.least && result.seconds < c.most) << what << ": " << result.seconds << " s";
+        EXPECT_NE(result.output.find(c.message), std::string::npos) << what << ": " << result.output;
+        if (c.status == 2) EXPECT_NE(result.output.find("usage: show"), std::string::npos) << what;
+    }
+}
+
 // Under Xvfb: the show's real window, driven with xdotool, and the close request a window
-// manager's close button sends (WM_DELETE_WINDOW), sent with Xlib.
-TEST(ShowWindow, OnlyAKeyPressEndsTheShow) {
+// manager's close button sends (WM_DELETE_WINDOW), sent with Xlib; then the player's keys.
+TEST(ShowWindow, OnlyAKeyPressEndsTheShowAndControlsMakeKeysAPlayers) {
     Background xvfb({"/bin/sh", "-c", "exec Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x1024x24 2>/dev/null"});
     const std::string number = readLine(xvfb, 10);  // the display's, once it listens
     ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
@@ -111,4 +145,41 @@ TEST(ShowWindow, OnlyAKeyPressEndsTheShow) {
     const ProcessResult result = waitProcess(show, 10);
     EXPECT_FALSE(result.timedOut) << "the key press did not end the show";
     EXPECT_EQ(result.status, 0) << result.output;
+
+    // With --controls the keys are a player's, and the title tells where it stands: m:ss.s and the
+    // scene. The real song, from inside the plasma.
+    Background player({SHOW_BINARY, "--controls", "--from", "64000"},
+                      {SHOW_ASSETS, {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"}, {}});
+    const ProcessResult shown = xdotool({"search", "--sync", "--onlyvisible", "--pid", std::to_string(player.pid)});
+    ASSERT_EQ(shown.status, 0) << "the player opened no window";
+    const std::string playerWindow = shown.output.substr(0, shown.output.find('\n'));
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", playerWindow}).status, 0);
+    // Each key, then the title a moment later: its time in tenths of a second and the rest.
+    const auto press = [&](const std::string& key) {
+        if (!key.empty()) EXPECT_EQ(xdotool({"key", key}).status, 0) << key;
+        usleep(400000);
+        const std::string title = xdotool({"getwindowname", playerWindow}).output;
+        int minutes = 0, seconds = 0, tenths = 0, used = 0;
+        sscanf(title.c_str(), "%d:%d.%d %n", &minutes, &seconds, &tenths, &used);
+        return std::pair{(minutes * 60 + seconds) * 10 + tenths, title.substr(used, title.find('\n') - used)};
+    };
+    const auto [started, scene] = press("");
+    EXPECT_TRUE(started >= 640 && started < 700 && scene == "the plasma") << started << " " << scene;
+    press("x");
+    EXPECT_EQ(waitpid(player.pid, nullptr, WNOHANG), 0) << "a key of no meaning to the player ended the show";
+    const auto [paused, pausedScene] = press("space");
+    EXPECT_EQ(pausedScene.find("(paused)") == std::string::npos, false) << pausedScene;
+    sleep(1);
+    EXPECT_EQ(press("").first, paused) << "the picture moved while paused";
+    EXPECT_EQ(press("Right").first, paused + 50) << "Right: five seconds on";
+    EXPECT_EQ(press("Next"), std::pair(853, std::string("the first portrait (paused)"))) << "Page Down: the next scene";
+    EXPECT_EQ(press("Prior"), std::pair(683, std::string("the radial blur (paused)"))) << "Page Up: the scene before";
+    EXPECT_EQ(press("Left").first, 633) << "Left: five seconds back";
+    const auto [resumed, playing] = press("space");
+    EXPECT_EQ(playing, "the plasma") << "Space again resumes";
+    EXPECT_GT(press("").first, resumed) << "the show did not go on after the resume";
+    ASSERT_EQ(xdotool({"key", "q"}).status, 0);
+    const ProcessResult ended = waitProcess(player, 10);
+    EXPECT_FALSE(ended.timedOut) << "Q did not end the player";
+    EXPECT_EQ(ended.status, 0) << ended.output;
 }
