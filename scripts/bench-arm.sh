@@ -17,9 +17,32 @@ sysroot=$arm/sysroot
 toolchainRoot=/usr/arm-linux-gnueabi
 libraryPath=$sysroot/usr/lib/arm-linux-gnueabi:$sysroot/lib/arm-linux-gnueabi
 
+# Runs an ARM program under qemu and prints, for each call of a function named by the pattern
+# (mangled names) made from main, the name and the instructions executed from its entry to the
+# return into main.
+countCalls() {
+  pattern=$1
+  shift
+  qemu-arm -cpu arm926 -L "$toolchainRoot" -E LD_LIBRARY_PATH="$libraryPath" \
+      -d in_asm,exec,nochain -D /dev/stdout "$@" |
+    awk -v pattern="^($pattern)$" '
+      /^IN:/ { inBlock = 1; length_ = 0; next }                    # a block translated: its lines follow
+      inBlock && /^0x/ { if (length_ == 0) first = substr($1, 3, 8); ++length_; next }
+      inBlock { size[first] = length_; inBlock = 0 }              # the blank line after the block
+      /^Trace / {                                                  # a block executed: [.../pc/...] symbol
+        split($4, field, "/"); pc = field[2]; symbol = $5
+        if (inside && symbol == "main") { print which, count; inside = 0 }
+        if (!inside && symbol ~ pattern) { inside = 1; which = symbol; count = 0 }
+        if (inside) {
+          if (!(pc in size)) { print "bench-arm: block " pc " executed before it was seen" > "/dev/stderr"; exit 1 }
+          count += size[pc]
+        }
+      }'
+}
+
 fail() { echo "bench-arm: $*" >&2; exit 1; }
 [ -f "$arm/CMakeCache.txt" ] && [ -d "$sysroot" ] || fail "no ARM build in $arm (run make test-arm first)"
-cmake --build "$arm" -j"$(nproc)" --target render > /dev/null
+cmake --build "$arm" -j"$(nproc)" --target render seek-count > /dev/null
 
 # The windows as the table shows them: label, then one show time inside the window.
 windows='the clock|5000
@@ -80,23 +103,7 @@ out=$arm/bench-frames
 rm -rf "$out"
 started=$(date +%s)
 # One run draws every time; awk prints the start-up's count, then one count per frame in order.
-counts=$(qemu-arm -cpu arm926 -L "$toolchainRoot" -E LD_LIBRARY_PATH="$libraryPath" \
-    -d in_asm,exec,nochain -D /dev/stdout "$arm/render" --times "$times" --format raw --out "$out" |
-  awk '
-    /^IN:/ { inBlock = 1; length_ = 0; next }                    # a block translated: its lines follow
-    inBlock && /^0x/ { if (length_ == 0) first = substr($1, 3, 8); ++length_; next }
-    inBlock { size[first] = length_; inBlock = 0 }              # the blank line after the block
-    /^Trace / {                                                  # a block executed: [.../pc/...] symbol
-      split($4, field, "/"); pc = field[2]; symbol = $5
-      if (inside && symbol == "main") { print which, count; inside = 0 }
-      if (!inside && (symbol == "_Z8doDemoAtPji" || symbol == "_Z8initDemov")) {
-        inside = 1; which = symbol; count = 0
-      }
-      if (inside) {
-        if (!(pc in size)) { print "bench-arm: block " pc " executed before it was seen" > "/dev/stderr"; exit 1 }
-        count += size[pc]
-      }
-    }')
+counts=$(countCalls '_Z8doDemoAtPji|_Z8initDemov' "$arm/render" --times "$times" --format raw --out "$out")
 rm -rf "$out"
 expected=$(($(echo "$times" | tr ',' '\n' | wc -l) + 1))
 [ "$(echo "$counts" | wc -l)" -eq "$expected" ] || fail "qemu-arm or render failed: $(echo "$counts" | wc -l) counts for $expected calls"
@@ -125,3 +132,12 @@ expected=$(($(echo "$times" | tr ',' '\n' | wc -l) + 1))
     printf "  %.1f M a second (the frames of each window at the mean of up to %d of them counted)\n",
            total / frames * 60 / 1e6, perGroup
   }'
+
+# A player's seek: to 110 s on a player that has only just started (the song mixed from its start
+# to half a second past the target, then the frame), then to the radial blur's last frame (every
+# frame of the blur drawn) with the song already mixed, then into the plasma.
+seeks=$(countCalls '_Z6seekToPji' "$arm/seek-count" "$root/assets/musa.xm" 110000 85299 64000)
+[ "$(echo "$seeks" | wc -l)" -eq 3 ] || fail "qemu-arm or seek-count failed"
+echo "$seeks" | awk 'BEGIN { split("to 110 s, the song mixed from its start|to the radial blur'"'"'s last frame|into the plasma", what, "|") }
+  NR == 1 { print "" }
+  { printf "seek %-40s %9.1f M\n", what[NR], $2 / 1e6 }'
