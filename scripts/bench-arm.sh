@@ -15,7 +15,7 @@ root=$(pwd)
 arm=$root/${1:-build-arm}
 sysroot=$arm/sysroot
 toolchainRoot=/usr/arm-linux-gnueabi
-libraryPath=$sysroot/usr/lib/arm-linux-gnueabi:$sysroot/lib/arm-linux-gnueabi
+libraryPath=$sysroot/usr/lib/arm-linux-gnueabi:$sysroot/lib/arm-linux-gnueabi:$sysroot/usr/lib/arm-linux-gnueabi/pulseaudio
 
 # Runs an ARM program under qemu and prints, for each call of a function named by the pattern
 # (mangled names) made from main, the name and the instructions executed from its entry to the
