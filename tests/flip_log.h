@@ -7,6 +7,7 @@ constexpr int kCellWidth = 320 / kFlipGrid, kCellHeight = 240 / kFlipGrid;
 
 struct FlipRecord {
     int64_t nanoseconds;  // CLOCK_MONOTONIC just after the flip returned
+    uint32_t keys;        // key presses put into SDL's queue so far, the latest just after this flip
     uint32_t pixels[kFlipGrid * kFlipGrid];
 };
 

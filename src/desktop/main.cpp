@@ -44,6 +44,7 @@ struct Playback {
     bool paused = false;
     bool redraw = false;      // the frame for `shown` is to be drawn from scratch (after a move)
     uint32_t playedAt = 0;    // ticks when the player had handed all it will; 0 before
+    int32_t resumeAt = -1;    // where a resume plays from: where the sound stopped; -1 unless just paused
     bool quit = false;
 };
 
@@ -56,6 +57,7 @@ static int32_t lastTime() {
 // Plays (or holds, when paused) from show time t: the song from there, the clock from there, and
 // the exact frame for t next.
 static void moveTo(Playback& play, int32_t t, bool paused) {
+    play.resumeAt = -1;
     t = std::clamp(t, 0, lastTime());
     mixSongUntil(songFrameAt(t) + kMixedLead);
     t = std::min(t, lastTime());
@@ -81,7 +83,20 @@ static int32_t sceneStart(int32_t t, int direction) {
 
 static void pressKey(Playback& play, SDL_Surface* screen, SDLKey key, const ShowOptions& options) {
     switch (key) {
-        case SDLK_SPACE: moveTo(play, play.shown, !play.paused); break;
+        case SDLK_SPACE:
+            if (play.paused) {
+                moveTo(play, play.resumeAt >= 0 ? play.resumeAt : play.shown, false);
+            } else {
+                // What the device already holds still plays after the pause: the song goes on
+                // from the end of that, not from the frame on screen, or a resume repeats it.
+                lockSound();
+                play.player.paused = true;
+                const int64_t handed = play.player.position;
+                unlockSound();
+                moveTo(play, play.shown, true);
+                play.resumeAt = static_cast<int32_t>(showTimeAt(handed));
+            }
+            break;
         case SDLK_LEFT: moveTo(play, play.shown - kSkip, play.paused); break;
         case SDLK_RIGHT: moveTo(play, play.shown + kSkip, play.paused); break;
         case SDLK_PAGEUP: moveTo(play, sceneStart(play.shown, -1), play.paused); break;
