@@ -2,6 +2,8 @@
 // (CLOCK_MONOTONIC) and a grid of the surface's pixels to the file named by SHOW_FLIP_LOG, so the
 // test learns when each frame reached the screen and which picture it held, and the show itself
 // stays silent. One write per frame, so a killed show leaves every frame it flipped.
+// With SHOW_REFRESH_HZ it also stands in for a display's refresh, which the dummy video driver
+// has not: each flip returns at the next refresh, as a flip on the vertical blank does.
 // It also plays the user's keyboard: the key names the test appends to the file named by
 // SHOW_KEYS, one a line, go into SDL's event queue as key presses at the next flip, so the show
 // takes them through the same queue and at the same point of its loop as real keys.
@@ -54,11 +56,20 @@ extern "C" int SDL_Flip(SDL_Surface* screen) {
     using Flip = int (*)(SDL_Surface*);
     static const Flip realFlip = reinterpret_cast<Flip>(dlsym(RTLD_NEXT, "SDL_Flip"));
     static const int log = openEnv("SHOW_FLIP_LOG", O_WRONLY | O_CREAT | O_APPEND);
+    static const int64_t refresh = [] {
+        const char* hz = getenv("SHOW_REFRESH_HZ");
+        return hz ? 1000000000 / atoi(hz) : 0;
+    }();
     FlipRecord record = sampleGrid(screen->pixels, screen->pitch);
     const int result = realFlip(screen);
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     record.nanoseconds = int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+    if (refresh > 0) {  // a display's refresh: the flip returns at the next one, as with vsync
+        record.nanoseconds += refresh - record.nanoseconds % refresh;
+        const timespec at{time_t(record.nanoseconds / 1000000000), long(record.nanoseconds % 1000000000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) != 0) {}
+    }
     record.keys = pressNewKeys();
     if (log >= 0 && write(log, &record, sizeof record) != sizeof record) {}  // nothing to report to
     return result;

@@ -3,30 +3,43 @@
 
 #include <algorithm>
 
-// Buffers between a callback and the loudspeaker: the one the device plays and the one just
-// filled. If this changes, the README's account of the clock changes too.
-constexpr int64_t kQueuedBuffers = 2;
+// What the device holds when a callback runs, in eighths of a buffer: at most the one it plays
+// and the one just filled; measured against the loudspeaker through SDL 2's PulseAudio output
+// (a null sink's monitor, recorded), about one and seven eighths. If this changes, the README's
+// account of the clock changes too.
+constexpr int64_t kQueuedEighths = 15;
 
 static int64_t framesToMicroseconds(int64_t frames, StreamFormat format) { return frames * 1000000 / format.rate; }
 
-AudioClock audioClockFrom(int32_t t, uint32_t moves) {
-    AudioClock clock;
+void restartAudioClock(AudioClock& clock, int32_t t, uint32_t moves) {
     clock.moves = moves;
+    clock.anchored = false;
     clock.last = t;
-    return clock;
+    clock.stopsAt = -1;
 }
 
 int32_t audioClockTime(AudioClock& clock, StreamReading reading, StreamFormat format, uint32_t now) {
-    if (!reading.any || reading.moves != clock.moves) return clock.last;  // still the song from before the move
-    const int64_t queued = framesToMicroseconds(kQueuedBuffers * format.bufferFrames, format);
-    if (clock.seen == 0 || reading.position != clock.lastPosition) {  // a callback since the last read: note its lead
-        clock.lastPosition = reading.position;
+    if (!reading.any) return clock.last;
+    if (clock.seen == 0 || reading.stream != clock.lastStream) {  // a callback since the last read
+        clock.lastStream = reading.stream;
         clock.leads[clock.seen++ % kPaceCallbacks] =
-            framesToMicroseconds(reading.position, format) - int64_t{reading.ticks} * 1000;
+            framesToMicroseconds(reading.stream + format.bufferFrames, format) - int64_t{reading.ticks} * 1000;
+        if (reading.moves == clock.moves && reading.handed > 0) {  // the song since the move
+            if (!clock.anchored) {
+                clock.anchored = true;
+                clock.anchorStream = reading.stream;
+                clock.anchorSong = reading.songAt;
+            }
+            clock.songEnd = int64_t{reading.songAt} + reading.handed;
+        }
     }
+    if (!clock.anchored) return clock.last;  // the device still plays what it had before the move
+    const int64_t queued = framesToMicroseconds(kQueuedEighths * format.bufferFrames / 8, format);
     const int64_t lead = *std::max_element(clock.leads, clock.leads + std::min(clock.seen, kPaceCallbacks));
-    const int64_t paced = int64_t{now} * 1000 + lead - queued;
-    const int64_t handed = framesToMicroseconds(reading.position, format) - queued + queued / kQueuedBuffers;
+    const int64_t streamHeard = int64_t{now} * 1000 + lead - queued;
+    const int64_t paced = streamHeard - framesToMicroseconds(clock.anchorStream - clock.anchorSong, format);
+    const int64_t handed = clock.stopsAt >= 0 ? framesToMicroseconds(clock.stopsAt, format)
+                                              : framesToMicroseconds(clock.songEnd - format.bufferFrames, format);
     const int64_t t = std::min(paced, handed) / 1000;
     clock.last = static_cast<int32_t>(std::max<int64_t>(t, clock.last));
     return clock.last;

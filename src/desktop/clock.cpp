@@ -16,9 +16,11 @@ static uint32_t gFlipInterval = 0;  // the usual ticks between flips, smoothed
 static int32_t gLastDrawn = 0;
 
 void startClock(int32_t t, uint32_t moves) {
-    gAudioClock = audioClockFrom(t, moves);
+    restartAudioClock(gAudioClock, t, moves);
     gLastDrawn = t;
 }
+
+void stopClockAt(int64_t frame) { gAudioClock.stopsAt = frame; }
 
 int32_t getTime() { return audioClockTime(gAudioClock, readStream(), streamFormat(), SDL_GetTicks()); }
 
@@ -32,11 +34,13 @@ void noteFlip() {
 }
 
 // The frame reaches the screen with the next flip, expected one usual interval after the latest:
-// on the display's refresh that is up to a whole refresh after it is drawn, so it is drawn for
-// the time it will be seen. Never for an earlier time than the frame before.
-int32_t doDemo(uint32_t* frame) {
-    const int32_t untilShown = gLastFlip == 0 ? 0 : static_cast<int32_t>(gLastFlip + gFlipInterval - SDL_GetTicks());
-    gLastDrawn = std::max(gLastDrawn, getTime() + std::max(untilShown, 0));
+// on the display's refresh that is up to a whole refresh after it is drawn, and it stays there
+// for one interval, so it is drawn for the middle of its time on screen: a cut then shows at the
+// refresh nearest to when it is heard. Never for an earlier time than the frame before.
+int32_t doDemo(uint32_t* frame, int32_t latest) {
+    const int32_t untilShown =
+        gLastFlip == 0 ? 0 : static_cast<int32_t>(gLastFlip + gFlipInterval + gFlipInterval / 2 - SDL_GetTicks());
+    gLastDrawn = std::min(std::max(gLastDrawn, getTime() + std::max(untilShown, 0)), std::max(latest, gLastDrawn));
     doDemoAt(frame, gLastDrawn);
     return gLastDrawn;
 }

@@ -44,7 +44,8 @@ struct Playback {
     bool paused = false;
     bool redraw = false;      // the frame for `shown` is to be drawn from scratch (after a move)
     uint32_t playedAt = 0;    // ticks when the player had handed all it will; 0 before
-    int32_t resumeAt = -1;    // where a resume plays from: where the sound stopped; -1 unless just paused
+    int32_t stopsAt = -1;     // pausing: the show time the sound stops at, which the picture runs on to
+    uint32_t stopping = 0;    // ticks when the pause was asked for
     bool quit = false;
 };
 
@@ -57,7 +58,7 @@ static int32_t lastTime() {
 // Plays (or holds, when paused) from show time t: the song from there, the clock from there, and
 // the exact frame for t next.
 static void moveTo(Playback& play, int32_t t, bool paused) {
-    play.resumeAt = -1;
+    play.stopsAt = -1;
     t = std::clamp(t, 0, lastTime());
     mixSongUntil(songFrameAt(t) + kMixedLead);
     t = std::min(t, lastTime());
@@ -73,6 +74,42 @@ static void moveTo(Playback& play, int32_t t, bool paused) {
     play.playedAt = 0;
 }
 
+// The device still holds what it was handed, a tenth of a second: the player stops handing
+// the song at once, and the picture runs on with the clock to where the sound stops, so both stop
+// at the same moment and a resume goes on from there, without a sample played twice.
+static void pause(Playback& play) {
+    lockSound();
+    play.player.paused = true;
+    const int64_t stopsAt = play.player.position;
+    unlockSound();
+    stopClockAt(stopsAt);
+    play.stopsAt = static_cast<int32_t>(showTimeAt(stopsAt));
+    play.stopping = SDL_GetTicks();
+}
+
+// Once the picture has reached where the sound stopped (or the device has had time to play it
+// all), the pause holds.
+static void holdWhenStopped(Playback& play) {
+    const StreamFormat format = streamFormat();
+    const uint32_t playedOut = uint32_t(2 * format.bufferFrames * 1000 / format.rate) + 50;
+    if (play.stopsAt < 0 || (play.shown < play.stopsAt && SDL_GetTicks() - play.stopping < playedOut)) return;
+    play.paused = true;
+}
+
+// Goes on from where the sound stopped; the picture, already there, is not drawn again.
+static void resume(Playback& play) {
+    const int32_t from = play.stopsAt >= 0 ? play.stopsAt : play.shown;
+    lockSound();
+    if (play.stopsAt < 0) seekSong(play.player, songFrameAt(from));  // a seek or a step while paused
+    play.player.paused = false;
+    play.player.moves.fetch_add(1);
+    const uint32_t moves = play.player.moves;
+    unlockSound();
+    startClock(from, moves);
+    play.paused = false;
+    play.stopsAt = -1;
+}
+
 // The start of the scene before (or of this one, well into it) and of the next.
 static int32_t sceneStart(int32_t t, int direction) {
     const int at = showWindowAt(t);
@@ -82,26 +119,17 @@ static int32_t sceneStart(int32_t t, int direction) {
 }
 
 static void pressKey(Playback& play, SDL_Surface* screen, SDLKey key, const ShowOptions& options) {
+    const bool held = play.paused || play.stopsAt >= 0;  // a move while pausing lands paused too
     switch (key) {
         case SDLK_SPACE:
-            if (play.paused) {
-                moveTo(play, play.resumeAt >= 0 ? play.resumeAt : play.shown, false);
-            } else {
-                // What the device already holds still plays after the pause: the song goes on
-                // from the end of that, not from the frame on screen, or a resume repeats it.
-                lockSound();
-                play.player.paused = true;
-                const int64_t handed = play.player.position;
-                unlockSound();
-                moveTo(play, play.shown, true);
-                play.resumeAt = static_cast<int32_t>(showTimeAt(handed));
-            }
+            if (held) resume(play);
+            else pause(play);
             break;
-        case SDLK_LEFT: moveTo(play, play.shown - kSkip, play.paused); break;
-        case SDLK_RIGHT: moveTo(play, play.shown + kSkip, play.paused); break;
-        case SDLK_PAGEUP: moveTo(play, sceneStart(play.shown, -1), play.paused); break;
-        case SDLK_PAGEDOWN: moveTo(play, sceneStart(play.shown, 1), play.paused); break;
-        case SDLK_HOME: moveTo(play, options.from, play.paused); break;
+        case SDLK_LEFT: moveTo(play, play.shown - kSkip, held); break;
+        case SDLK_RIGHT: moveTo(play, play.shown + kSkip, held); break;
+        case SDLK_PAGEUP: moveTo(play, sceneStart(play.shown, -1), held); break;
+        case SDLK_PAGEDOWN: moveTo(play, sceneStart(play.shown, 1), held); break;
+        case SDLK_HOME: moveTo(play, options.from, held); break;
         case SDLK_PERIOD:
             if (play.paused) moveTo(play, nextFrameTime60(play.shown), true);
             break;
@@ -199,8 +227,9 @@ int main(int argc, char** argv) {
             drawAfterSeek(pixels, play.shown);
             play.redraw = false;
         } else if (!play.paused) {
-            play.shown = doDemo(pixels);
+            play.shown = doDemo(pixels, play.stopsAt >= 0 ? play.stopsAt : INT32_MAX);
             paceFrame(stamp, getTime);
+            holdWhenStopped(play);
         }
         stamp = getTime();
         SDL_UnlockSurface(screen);

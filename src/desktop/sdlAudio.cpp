@@ -8,9 +8,10 @@
 
 #include "song/song.h"
 
-// 2,048 frames (46 ms at 44,100 Hz): with the one the device plays, 93 ms queued, which rides out
-// a busy machine's scheduling; the clock subtracts exactly this queue, so it costs no sync, only
-// that much delay before a pause or a seek is heard.
+// 2,048 frames (46 ms at 44,100 Hz): with the one the device plays, some 90 ms queued, which rides
+// out a busy machine's scheduling (SDL 2's PulseAudio output hands the buffer over from a thread
+// of libpulse's that runs at ordinary priority); the clock subtracts this queue, so it costs no
+// sync, only that much delay before a seek is heard and before a pause stops.
 constexpr Uint16 kBufferFrames = 2048;
 
 static SongPlayer* gPlayer = nullptr;
@@ -19,24 +20,32 @@ static SDL_AudioSpec gSpec;
 // The latest callback's record, published with a sequence count (odd while it is written) so the
 // main thread reads a consistent set without taking the audio lock on every clock read.
 static std::atomic<uint32_t> gSequence{0};
-static std::atomic<uint32_t> gPosition{0}, gMoves{0}, gTicks{0};
+static std::atomic<uint32_t> gStream{0}, gSongAt{0}, gHanded{0}, gMoves{0}, gTicks{0};
 static std::atomic<bool> gAny{false};
+static uint32_t gStreamFrames = 0;  // frames handed to the device so far; the callback's own
 
 static void fill(void*, Uint8* stream, int length) {
     const uint32_t ticks = SDL_GetTicks();  // when the device asked
-    playSong(*gPlayer, reinterpret_cast<int16_t*>(stream), length / 4);
+    const uint32_t songAt = uint32_t(gPlayer->position.load());
+    const uint32_t moves = gPlayer->moves.load();  // moves happen under the audio lock: not now
+    const int frames = length / 4;
+    const int handed = playSong(*gPlayer, reinterpret_cast<int16_t*>(stream), frames);
     gSequence.fetch_add(1, std::memory_order_acq_rel);
-    gPosition.store(uint32_t(gPlayer->position.load()), std::memory_order_relaxed);
-    gMoves.store(gPlayer->moves.load(), std::memory_order_relaxed);
+    gStream.store(gStreamFrames, std::memory_order_relaxed);
+    gSongAt.store(songAt, std::memory_order_relaxed);
+    gHanded.store(uint32_t(handed), std::memory_order_relaxed);
+    gMoves.store(moves, std::memory_order_relaxed);
     gTicks.store(ticks, std::memory_order_relaxed);
     gAny.store(true, std::memory_order_relaxed);
     gSequence.fetch_add(1, std::memory_order_release);
+    gStreamFrames += uint32_t(frames);
 }
 
 StreamReading readStream() {
     for (;;) {
         const uint32_t before = gSequence.load(std::memory_order_acquire);
-        const StreamReading reading{gPosition.load(std::memory_order_relaxed), gMoves.load(std::memory_order_relaxed),
+        const StreamReading reading{gStream.load(std::memory_order_relaxed), gSongAt.load(std::memory_order_relaxed),
+                                    gHanded.load(std::memory_order_relaxed), gMoves.load(std::memory_order_relaxed),
                                     gTicks.load(std::memory_order_relaxed), gAny.load(std::memory_order_relaxed)};
         std::atomic_thread_fence(std::memory_order_acquire);
         if (before % 2 == 0 && gSequence.load(std::memory_order_relaxed) == before) return reading;

@@ -16,10 +16,14 @@ void closeSdlAudio();
 void lockSound();
 void unlockSound();
 
-// Where the song stood after the latest callback: the player's position (the sample frame after
-// the last one handed), the player's move count then, and SDL's tick count when that callback began.
+// The latest callback: the stream's frames handed to the device before its buffer (song and
+// silence alike, since the device opened), the song's position at the buffer's start and how
+// many frames of song the buffer holds, the player's move count then, and SDL's tick count when
+// the callback began.
 struct StreamReading {
-    uint32_t position;
+    uint32_t stream;
+    uint32_t songAt;
+    uint32_t handed;
     uint32_t moves;
     uint32_t ticks;
     bool any;  // a callback has run since the device opened
