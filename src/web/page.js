@@ -13,7 +13,8 @@
   const kChunk = 16384;       // sample frames an audio buffer holds (0.37 s)
   const kAhead = 4;           // seconds of sound kept scheduled: main-thread stalls shorter than
                               // this never reach the loudspeaker
-  const kLead = 0.12;         // seconds from a start or seek to its first sound
+  const kHint = 0.2;          // seconds of the device buffers asked for: shorter ones break
+                              // up while the page's main thread stalls on a busy machine
   const kSkip = 5000;         // ms the arrow keys move
 
   // ---- Messages -------------------------------------------------------------------------------
@@ -171,7 +172,7 @@
     const run = runs[runs.length - 1];
     // Starved for longer than everything scheduled (a main thread stopped for seconds): the sound
     // has a hole now, so it goes on from where it stopped a moment from now.
-    if (nextAt / kRate < context.currentTime + 0.02) {
+    if (nextAt / kRate < context.currentTime + (context.baseLatency || 0)) {
       restartAt(run.frame + run.frames);
       return;
     }
@@ -204,17 +205,22 @@
   // Starts the sound of song frame `frame` a moment from now, as a new run after the others.
   function restartAt(frame) {
     Module._seekSongTo(frame);
-    nextAt = Math.ceil((context.currentTime + kLead) * kRate);
+    nextAt = Math.ceil((context.currentTime + lead()) * kRate);
     runs.push({ at: nextAt, frame, frames: 0 });
     songEnded = false;
     scheduleAhead();
   }
 
+  // How far ahead of the context's present a change is sure to reach the audio thread in time:
+  // it renders a whole device buffer ahead (baseLatency), so an earlier time would already be
+  // past there, and a buffer would start late or stop late.
+  function lead() { return 0.1 + 1.5 * (context.baseLatency || 0.05); }
+
   // Stops the sound a moment from now (as soon as the audio thread can be sure to take it) and
   // answers the song frame it stops at; buffers not started yet are dropped.
   function stopSound() {
     if (!context || !runs.length) return heldFrame;
-    const at = Math.ceil((context.currentTime + 0.05) * kRate);
+    const at = Math.ceil((context.currentTime + lead()) * kRate);
     for (const { node, at: start } of sources) {
       if (start >= at) { node.disconnect(); node.stop(); } else node.stop(at / kRate);
     }
@@ -320,10 +326,10 @@
     if (state !== 'ready' || failed) return;
     try {
       const Context = window.AudioContext || window.webkitAudioContext;
-      // The song's own rate, so no buffer is resampled on its way out; 'playback' asks for the
-      // larger device buffers that ride out a busy machine (the clock accounts for them).
+      // The song's own rate, so no buffer is resampled on its way out, and device buffers long
+      // enough to ride out a busy machine (the clock accounts for the latency they bring).
       try {
-        context = new Context({ sampleRate: kRate, latencyHint: 'playback' });
+        context = new Context({ sampleRate: kRate, latencyHint: kHint });
       } catch {
         context = new Context();
       }
