@@ -342,7 +342,7 @@
     overlay.hidden = true;
     for (const control of [playButton, seekBar]) control.disabled = false;
     requestAnimationFrame(frame);
-    seek(Math.min(linkedTime(), Math.max(0, songEndTime() - 1)), true);
+    seek(linkedTime(), true);  // within the song: seek keeps it there once its length is known
     play();
   }
   overlay.addEventListener('click', begin);

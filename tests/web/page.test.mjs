@@ -6,7 +6,7 @@
 // messages when the page cannot run.
 //   node --test tests/web/page.test.mjs    (./test.sh web builds first; SHOW_RENDER, SHOW_CAPTURE
 //   and SHOW_WEB_SITE point at other desktop tools or another built site, SHOW_CHROMIUM at
-//   another Chromium)
+//   another Chromium; SHOW_WEB_DEBUG names a folder that keeps the recording and the page's log)
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
 import { createHash } from 'node:crypto';
@@ -256,7 +256,8 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
   const act = async (what, song, doIt) => {
     const heard = await heardNow(page).catch(() => null);
     await doIt();
-    actions.push({ what, heard: heard ?? (await heardNow(page)), song });
+    const done = await heardNow(page);
+    actions.push({ what, heard: heard ?? done, done, song });
   };
   const until = async (ms) => { while ((await showTime(page)) < ms) await page.waitForTimeout(50); };
   await page.click('#overlay');
@@ -271,18 +272,18 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
   for (const at of stalls) {
     if (at === 45000) {
       await until(30000);  // a pause of two seconds, with a click in its silence
-      const pausedAt = await showTime(page);
       await act('pause', null, () => page.keyboard.press(' '));
-      await page.waitForTimeout(800);
-      actions.clicks = [await click(page)];
       await page.waitForTimeout(1200);
+      actions.clicks = [await click(page)];
+      await page.waitForTimeout(800);
+      const pausedAt = await showTime(page);  // where the sound stopped, to a tenth of a second
       await act('resume', Math.ceil((pausedAt * kRate) / 1000), () => page.keyboard.press(' '));
     }
     await until(at);
     await stall(page, 300);
   }
   await until(61000);
-  for (const [target, wait] of [[75000, 3000], [62000, 3000], [116000, 0]]) {
+  for (const [target, wait] of [[75000, 3000], [57500, 4000], [116000, 0]]) {
     await act('seek', Math.ceil((target * kRate) / 1000), () => page.locator('#seek').fill(String(target)));
     await page.waitForTimeout(wait);
   }
@@ -354,20 +355,26 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
   // Picture and sound: where each cut's first frame was handed over against where the cut was
   // heard, and after each seek the first frame that moves against the target's sound.
   const presentRec = presents.filter((p) => p.heard !== null).map((p) => ({ ...p, rec: recOf(p.heard) }));
-  const shiftAt = (songFrame) => {  // the song's place around that song frame, as located
-    for (const place of places) if (!place.quiet && !place.lost && place.at + place.shift >= songFrame) return place.shift;
-    return null;
-  };
+  // Each stretch of the recording where the song played on unbroken, and the cuts it holds
+  // (a cut heard twice, after a seek back, counts twice).
+  const stretches = [];
+  for (const place of places) {
+    if (place.quiet || place.lost) continue;
+    const last = stretches[stretches.length - 1];
+    if (last && last.shift === place.shift) last.to = place.at + place.shift;
+    else stretches.push({ shift: place.shift, from: place.at + place.shift, to: place.at + place.shift });
+  }
   const offsets = [];
-  for (const cut of kCuts) {
-    const shift = shiftAt(Math.ceil((cut * kRate) / 1000));
-    const soundRec = Math.ceil((cut * kRate) / 1000) - shift;
+  for (const { shift, from, to } of stretches) for (const cut of kCuts) {
+    const cutFrame = songFrameOf(cut);
+    if (cutFrame <= from || cutFrame > to + kRate / 2) continue;
+    const soundRec = cutFrame - shift;
     const [before, atCut] = [gridOf(cutFrames.get(cut - 1)), gridOf(cutFrames.get(cut))];
     const first = presentRec.find((p) => p.rec > soundRec - kRate / 2 && distance(p.grid, atCut) < distance(p.grid, before));
     if (first) offsets.push({ what: `cut ${cut}`, ms: ((soundRec - first.rec) / kRate) * 1000 });
   }
   for (const seek of actions.filter((a) => a.what === 'seek' && a.song > 0 && a.song < songFrameOf(115000))) {
-    const held = presentRec.find((p) => p.rec >= seek.rec);
+    const held = presentRec.find((p) => p.heard >= seek.done);  // the target, drawn at the seek
     const moved = presentRec.find((p) => p.rec > held.rec && distance(p.grid, held.grid) > 0);
     const after = places.find((p) => !p.quiet && !p.lost && p.at > seek.rec && p.at + p.shift >= seek.song && p.at + p.shift < seek.song + 3 * kRate);
     const soundRec = seek.song + Math.ceil(kRate / 1000) - after.shift;  // the first millisecond that moves
@@ -395,7 +402,7 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
   assert.deepEqual(breaks, [], 'breaks in the recorded song');
   assert.deepEqual(bursts, [], 'noise where the song starts');
   assert.ok(Math.abs(drift) <= 3, `the recording and the audio clock moved ${drift.toFixed(1)} ms apart`);
-  assert.equal(offsets.length, kCuts.length + 2, 'cuts or seeks not found in the pictures');
+  assert.equal(offsets.length, kCuts.length + 3, 'cuts or seeks not found in the pictures');
   for (const { what, ms } of offsets) assert.ok(Math.abs(ms) <= 15, `${what}: sound minus picture ${ms.toFixed(1)} ms`);
   assert.ok(Math.abs(median) <= 10, `median sound minus picture ${median.toFixed(1)} ms`);
 });

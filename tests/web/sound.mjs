@@ -101,9 +101,9 @@ export function locateSong(heard, song, from, to, guesses) {
     for (const [songFrame, recFrame, late] of guesses) {
       if (recFrame > r + kRate / 2 || recFrame < r - 3 * kRate) continue;
       // The new run's sound starts a little after the action: the page's lead and the output
-      // (up to `late` seconds).
+      // (up to `late` seconds), from a song frame known to a tenth of a second.
       const base = songFrame - recFrame;
-      ranges.push([base - late * kRate, base + kRate / 50]);
+      ranges.push([base - late * kRate, base + kRate / 8]);
     }
     let best = { score: 0.9, shift: null };
     for (const [low, high] of ranges)
