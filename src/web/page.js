@@ -256,6 +256,7 @@
   let exact = true;        // the next frame is drawn as a continuous run has it (a start, a seek)
   let refresh = 1000 / 60; // the display's refresh interval, measured
   let lastStamp = 0;
+  const steps = [];
   let image, pixels;
   let autoPaused = false;  // paused because the tab was hidden
 
@@ -435,8 +436,13 @@
   function frame(stamp) {
     if (failed) return;
     requestAnimationFrame(frame);
-    const step = stamp - lastStamp;
-    if (lastStamp && step > 4 && step < 50) refresh += (step - refresh) * 0.05;
+    // The refresh interval: the median of the last steps between frames, which frames the
+    // browser skipped on a busy machine (double steps) do not stretch.
+    if (lastStamp && stamp - lastStamp > 4 && stamp - lastStamp < 100) {
+      steps.push(stamp - lastStamp);
+      if (steps.length > 31) steps.shift();
+      refresh = [...steps].sort((a, b) => a - b)[steps.length >> 1];
+    }
     lastStamp = stamp;
     if (playing) guard(scheduleAhead);
     if (state === 'playing' || state === 'paused') {
@@ -490,7 +496,9 @@
   // ---- Pointer and touch ----------------------------------------------------------------------
   // A click on the picture pauses or plays, as in video players; a tap only shows the controls
   // (a finger has no hover); a double-click or double-tap goes to full screen and back.
-  let idleTimer = 0, lastTap = 0, lastPointer = 'mouse';
+  let idleTimer = 0, lastTap = 0;
+  let lastPointer = window.matchMedia && matchMedia('(hover: none)').matches ? 'touch' : 'mouse';
+  let swallowClick = false;  // the tap that brings faded controls back does not also press one
   function touched() {
     stage.classList.remove('idle');
     clearTimeout(idleTimer);
@@ -499,6 +507,18 @@
       idleTimer = setTimeout(() => { if (state === 'playing') stage.classList.add('idle'); }, 3000);
   }
   stage.addEventListener('pointermove', (event) => { if (event.pointerType === 'mouse') { lastPointer = 'mouse'; touched(); } });
+  stage.addEventListener('pointerdown', (event) => {
+    if (event.pointerType === 'mouse') return;
+    lastPointer = event.pointerType;
+    swallowClick = stage.classList.contains('idle') && event.target !== canvas;
+    touched();
+  });
+  stage.addEventListener('click', (event) => {
+    if (!swallowClick) return;
+    swallowClick = false;
+    event.preventDefault();
+    event.stopPropagation();
+  }, true);
   canvas.addEventListener('pointerup', (event) => {
     lastPointer = event.pointerType;
     if (event.pointerType === 'mouse') return;  // a mouse's click comes as a click
