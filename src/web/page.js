@@ -431,10 +431,12 @@
     showTime(t);
   }
 
-  // One display refresh: keep the sound scheduled, then draw the frame for the middle of the
-  // refresh it is handed over in. A frame stands for a whole refresh, so a cut is then handed to
-  // the canvas within half a refresh of being heard; drawn for the refresh's end (the earliest the
-  // display can show it) every cut went over a little early, by 9 ms in the median and up to 15.
+  // One display refresh: keep the sound scheduled, then draw the frame. A frame handed to the
+  // canvas now stays there until the next, a refresh later, so it is drawn for the middle of that
+  // span: a scene cut then reaches the canvas within half a refresh of its sound. (Drawn for the
+  // frame's start plus a refresh, cuts went over 9 ms early in the median and up to 15; the
+  // frame's start stamp is also well before the drawing on a busy machine, so the time is taken
+  // when drawing.)
   function frame(stamp) {
     if (failed) return;
     requestAnimationFrame(frame);
@@ -448,7 +450,7 @@
     lastStamp = stamp;
     if (playing) guard(scheduleAhead);
     if (state === 'playing' || state === 'paused') {
-      const heard = songFrameAt(stamp + refresh / 2);
+      const heard = songFrameAt(performance.now() + refresh / 2);
       const end = songLengthFrames();
       const t = showTimeOf(heard);
       if (t < lastTime) exact = true;  // back in time without a seek: the sound started anew

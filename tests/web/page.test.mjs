@@ -237,7 +237,9 @@ const click = (page) => page.evaluate(() => {
   return at;
 });
 
-const kCuts = [8800, 17000, 34500, 51000, 59600];
+// Scene cuts: the first five have clear musical onsets; the last ends the radial blur, which a
+// seek into the blur plays through.
+const kCuts = [8800, 17000, 34500, 51000, 59600, 85300];
 
 test('the sound never breaks through stalls, a pause, seeks and replays, and the picture keeps to it', async (t) => {
   // The song as the page mixes it, and the renderer's frames on either side of each cut.
@@ -283,7 +285,7 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
     await stall(page, 300);
   }
   await until(61000);
-  for (const [target, wait] of [[75000, 3000], [57500, 4000], [116000, 0]]) {
+  for (const [target, wait] of [[84000, 3000], [57500, 4000], [116000, 0]]) {
     await act('seek', Math.ceil((target * kRate) / 1000), () => page.locator('#seek').fill(String(target)));
     await page.waitForTimeout(wait);
   }
@@ -356,7 +358,7 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
   }
 
   // Picture and sound: where each cut's first frame was handed over against where the cut was
-  // heard, and after each seek the first frame that moves against the target's sound.
+  // heard; the seeks land shortly before a cut (59.6 s and the blur's end), which measures them.
   const presentRec = presents.filter((p) => p.heard !== null).map((p) => ({ ...p, rec: recOf(p.heard) }));
   // Each stretch of the recording where the song played on unbroken, and the cuts it holds
   // (a cut heard twice, after a seek back, counts twice).
@@ -373,15 +375,10 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
     if (cutFrame <= from || cutFrame > to + kRate / 2) continue;
     const soundRec = cutFrame - shift;
     const [before, atCut] = [gridOf(cutFrames.get(cut - 1)), gridOf(cutFrames.get(cut))];
-    const first = presentRec.find((p) => p.rec > soundRec - kRate / 2 && distance(p.grid, atCut) < distance(p.grid, before));
+    // The first frame near the cut's own (the blur's last frame, drawn here from black, only
+    // gives the scale of the change).
+    const first = presentRec.find((p) => p.rec > soundRec - kRate / 2 && 3 * distance(p.grid, atCut) < distance(before, atCut));
     if (first) offsets.push({ what: `cut ${cut}`, ms: ((soundRec - first.rec) / kRate) * 1000 });
-  }
-  for (const seek of actions.filter((a) => a.what === 'seek' && a.song > 0 && a.song < songFrameOf(115000))) {
-    const held = presentRec.find((p) => p.heard >= seek.done);  // the target, drawn at the seek
-    const moved = presentRec.find((p) => p.rec > held.rec && distance(p.grid, held.grid) > 0);
-    const after = places.find((p) => !p.quiet && !p.lost && p.at > seek.rec && p.at + p.shift >= seek.song && p.at + p.shift < seek.song + 3 * kRate);
-    const soundRec = seek.song + Math.ceil(kRate / 1000) - after.shift;  // the first millisecond that moves
-    offsets.push({ what: `seek to ${Math.round((seek.song * 1000) / kRate)}`, ms: ((soundRec - moved.rec) / kRate) * 1000 });
   }
   const sorted = offsets.map((o) => o.ms).sort((a, b) => a - b);
   const median = sorted[Math.floor(sorted.length / 2)];
@@ -405,7 +402,7 @@ test('the sound never breaks through stalls, a pause, seeks and replays, and the
   assert.deepEqual(breaks, [], 'breaks in the recorded song');
   assert.deepEqual(bursts, [], 'noise where the song starts');
   assert.ok(Math.abs(drift) <= 3, `the recording and the audio clock moved ${drift.toFixed(1)} ms apart`);
-  assert.equal(offsets.length, kCuts.length + 3, 'cuts or seeks not found in the pictures');
+  assert.equal(offsets.length, kCuts.length + 1, 'cuts not found in the pictures (one is heard twice)');
   for (const { what, ms } of offsets) assert.ok(Math.abs(ms) <= 15, `${what}: sound minus picture ${ms.toFixed(1)} ms`);
   assert.ok(Math.abs(median) <= 10, `median sound minus picture ${median.toFixed(1)} ms`);
 });
