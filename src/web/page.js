@@ -214,7 +214,8 @@
   // How far ahead of the context's present a change is sure to reach the audio thread in time:
   // it renders a whole device buffer ahead (baseLatency), so an earlier time would already be
   // past there, and a buffer would start late or stop late.
-  function lead() { return 0.1 + 1.5 * (context.baseLatency || 0.05); }
+  // Before the context's first render (the first start) nothing is rendered ahead yet.
+  function lead() { return context.currentTime === 0 ? 0.05 : 0.1 + 1.5 * (context.baseLatency || 0.05); }
 
   // Stops the sound a moment from now (as soon as the audio thread can be sure to take it) and
   // answers the song frame it stops at; buffers not started yet are dropped.
@@ -278,6 +279,7 @@
       marks.append(mark);
     }
     idleMix();
+    try { makeContext(); } catch { /* said at the click, when sound is needed */ }
     state = 'ready';
     overlay.disabled = false;
     overlay.textContent = 'play';
@@ -323,17 +325,24 @@
     return match ? Math.round(Number(match[1]) * 1000) : 0;
   }
 
+  // The song's own rate, so no buffer is resampled on its way out, and device buffers long
+  // enough to ride out a busy machine (the clock accounts for the latency they bring). Made while
+  // the page waits for the click (it stays silent until then), so the click does not wait for
+  // the sound device to open.
+  function makeContext() {
+    if (context) return;
+    const Context = window.AudioContext || window.webkitAudioContext;
+    try {
+      context = new Context({ sampleRate: kRate, latencyHint: kHint });
+    } catch {
+      context = new Context();
+    }
+  }
+
   function begin() {
     if (state !== 'ready' || failed) return;
     try {
-      const Context = window.AudioContext || window.webkitAudioContext;
-      // The song's own rate, so no buffer is resampled on its way out, and device buffers long
-      // enough to ride out a busy machine (the clock accounts for the latency they bring).
-      try {
-        context = new Context({ sampleRate: kRate, latencyHint: kHint });
-      } catch {
-        context = new Context();
-      }
+      makeContext();
       context.resume();
     } catch (error) {
       fail('sound', error);
