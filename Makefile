@@ -84,7 +84,7 @@ serve-web:
 	node scripts/serve-web.mjs $(WEB)/site $(PORT)
 
 test-web: configure
-	cmake --build $(BUILD) -j$(JOBS) --target render png2src
+	cmake --build $(BUILD) -j$(JOBS) --target render png2src capture
 	scripts/build-web.sh $(BUILD) $(WEB)
 	npm ci --no-audit --no-fund --silent
 	node --test tests/web/page.test.mjs

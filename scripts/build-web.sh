@@ -55,4 +55,7 @@ cmake --build "$web" -j"$jobs" --target web
 
 site=$web/site
 echo "web: $site in $(($(date +%s) - started))s, $(du -cb "$site"/* | tail -1 | cut -f1) bytes to serve:"
-(cd "$site" && ls -l | awk 'NR > 1 {print "  " $9 " " $5}')
+# Each file's size, and gzipped as make serve-web (and a host set up as the README says) sends it.
+for file in "$site"/*; do
+  echo "  $(basename "$file") $(wc -c < "$file") ($(gzip -9c "$file" | wc -c) gzipped)"
+done

@@ -1,10 +1,14 @@
 // serve-web.mjs: serves a folder over HTTP on this machine, for the web build's page.
 //   node scripts/serve-web.mjs [DIR [PORT]]      (make serve-web runs it; PORT 0 picks a free one)
-// Prints the page's address once listening; runs until stopped.
+// Prints the page's address once listening; runs until stopped. Files go out gzip-compressed to
+// browsers that accept it (show.wasm shrinks to a fifth), compressed once and kept while the
+// file is unchanged, with the type a browser needs and Vary so caches keep both forms apart.
 import { createServer } from 'node:http';
 import { existsSync } from 'node:fs';
-import { readFile } from 'node:fs/promises';
-import { extname, join, normalize, resolve } from 'node:path';
+import { readFile, stat } from 'node:fs/promises';
+import { extname, join, normalize, resolve, sep } from 'node:path';
+import { promisify } from 'node:util';
+import { gzip } from 'node:zlib';
 
 const root = resolve(process.argv[2] ?? 'build-web/site');
 const port = Number(process.argv[3] ?? 8000);
@@ -17,23 +21,51 @@ if (!existsSync(join(root, 'index.html'))) {
   process.exit(1);
 }
 const types = {
-  '.html': 'text/html; charset=utf-8', '.css': 'text/css', '.js': 'text/javascript',
-  '.wasm': 'application/wasm',  // the type a browser needs to compile while downloading
+  '.html': 'text/html; charset=utf-8', '.css': 'text/css; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.wasm': 'application/wasm',  // the type a browser needs to compile WebAssembly from a response
   '.data': 'application/octet-stream',
 };
+const compressed = new Map();  // path -> {modified, size, body}: each file gzipped once
+const gzipped = promisify(gzip);
+
+// Whether the request's Accept-Encoding takes gzip (and does not refuse it with q=0).
+function takesGzip(header) {
+  return (header ?? '').split(',').some((part) => {
+    const [name, ...params] = part.trim().split(';');
+    const q = params.map((p) => p.trim()).find((p) => p.startsWith('q='));
+    return (name === 'gzip' || name === '*') && !(q && Number(q.slice(2)) === 0);
+  });
+}
 
 const server = createServer(async (request, response) => {
-  let path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
-  if (path.endsWith('/')) path += 'index.html';
-  const file = join(root, normalize(path));
+  let file;
   try {
-    if (!file.startsWith(root)) throw new Error('outside the folder');
-    const body = await readFile(file);
-    response.writeHead(200, { 'Content-Type': types[extname(file)] ?? 'application/octet-stream',
-                              'Cache-Control': 'no-cache' });
-    response.end(body);
+    let path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    if (path.endsWith('/')) path += 'index.html';
+    file = join(root, normalize(path));
+    if (file !== root && !file.startsWith(root + sep)) throw new Error('outside the folder');
+    const info = await stat(file);
+    if (!info.isFile()) throw new Error('not a file');
+    const headers = { 'Content-Type': types[extname(file)] ?? 'application/octet-stream',
+                      'Cache-Control': 'no-cache', 'Vary': 'Accept-Encoding' };
+    let body;
+    if (takesGzip(request.headers['accept-encoding'])) {
+      let entry = compressed.get(file);
+      if (!entry || entry.modified !== info.mtimeMs || entry.size !== info.size) {
+        entry = { modified: info.mtimeMs, size: info.size, body: await gzipped(await readFile(file), { level: 9 }) };
+        compressed.set(file, entry);
+      }
+      body = entry.body;
+      headers['Content-Encoding'] = 'gzip';
+    } else {
+      body = await readFile(file);
+    }
+    headers['Content-Length'] = body.length;
+    response.writeHead(200, headers);
+    response.end(request.method === 'HEAD' ? undefined : body);
   } catch {
-    response.writeHead(404, { 'Content-Type': 'text/plain' });
+    response.writeHead(404, { 'Content-Type': 'text/plain; charset=utf-8' });
     response.end('not found\n');
   }
 });

@@ -1,125 +1,114 @@
-// web.cpp: the show's shell in a web page: the canvas, the music, one frame per display refresh.
-// The page (web/page.js) calls startShow from the click that lets the page make sound; the
-// browser then calls showFrame once per display refresh until the song ends or a key is pressed.
-#include <SDL.h>
+// show.cpp: the show's program in a web page, a set of calls the page (page.js) makes: mix the
+// song ahead in slices, hand the song from the play position as float samples for the page's
+// audio buffers, and draw the frame for a show time into an RGBA picture the page puts on the
+// canvas. The page owns the clock and the frame loop; nothing here waits or loops by itself.
 #include <emscripten.h>
-#include <mikmod.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "2d/frame.h"
 #include "demo/demo.h"
+#include "song/player.h"
+#include "song/song.h"
 
-// Seconds of the song heard so far, from the browser's audio clock (src/main/webClock.js).
-extern "C" double heardSongSeconds();
-// Starts counting the audio buffers SDL hands the browser; call before the music starts.
-extern "C" void watchAudioQueue();
+namespace {
 
-static SDL_Surface* gScreen = nullptr;
-static MODULE* gModule = nullptr;
-static SDL_Event gEvent;             // keeps the type of the last event polled, as on the desktop
-static uint32_t gFrame[kPixels];     // the show's single buffer: each frame starts from the last
+uint32_t gFrame[kPixels];    // the show's single buffer: each frame starts from the last
+uint32_t gCanvas[kPixels];   // the same frame in the canvas's byte order, red first, opaque
+SongPlayer gPlayer;
+bool gSongOpen = false;
 
-// The show clock: milliseconds of the song heard, so the pictures follow what the listener hears
-// whatever the browser's audio queue holds ahead. It stays at 0 until the song is audible.
-static int32_t getTime() {
-    const double seconds = heardSongSeconds();
-    return seconds > 0 ? static_cast<int32_t>(seconds * 1000.0) : 0;
-}
+// The largest buffer the page asks for at once; page.js keeps to it.
+constexpr int kMostFrames = 1 << 15;
+int16_t gMixed[2 * kMostFrames];
+float gLeft[kMostFrames], gRight[kMostFrames];
 
-// Copies the frame to the canvas. Emscripten's SDL surface holds canvas-order words (red in the
-// low byte) and fills in the alpha itself, so only red and blue trade places.
-static void present(const uint32_t* frame) {
-    SDL_LockSurface(gScreen);
-    uint32_t* pixels = static_cast<uint32_t*>(gScreen->pixels);
+// Copies the frame to the canvas words: the show's 0x00RRGGBB becomes bytes R, G, B, 255.
+void toCanvas() {
     for (int i = 0; i < kPixels; ++i) {
-        const uint32_t p = frame[i];
-        pixels[i] = ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16);
+        const uint32_t p = gFrame[i];
+        gCanvas[i] = ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16) | 0xFF000000u;
     }
-    SDL_UnlockSurface(gScreen);
-    SDL_Flip(gScreen);
 }
 
-static void stopShow() {
-    emscripten_cancel_main_loop();
-    Player_Stop();
-    Player_Free(gModule);
-    gModule = nullptr;
-    MikMod_Exit();
-    EM_ASM({ if (Module.onShowEnd) Module.onShowEnd(); });  // the page offers to play again
-}
-
-// One frame, in the desktop loop's order, without its busy wait: the browser paces the calls.
-static void showFrame() {
-    if (gEvent.type == SDL_KEYDOWN || !Player_Active()) {
-        stopShow();
-        return;
-    }
-    SDL_PollEvent(&gEvent);
-    doDemoAt(gFrame, getTime());
-    present(gFrame);
-    MikMod_Update();
-}
+}  // namespace
 
 extern "C" {
 
-// Starts the music and the frame loop; the page calls it from a click, so the browser lets the
-// audio start. Returns 0, or 1 when there is no sound or no module; the page shows the message.
-EMSCRIPTEN_KEEPALIVE int startShow() {
-    if (gModule != nullptr) return 0;
-    md_mode |= DMODE_SOFT_MUSIC;
-    if (MikMod_Init("") != 0) {
-        fprintf(stderr, "Could not initialize sound, reason: %s\n", MikMod_strerror(MikMod_errno));
-        return 1;
-    }
-    watchAudioQueue();
-    gModule = Player_Load("musa.xm", 64, 0);
-    if (gModule == nullptr) {
-        fprintf(stderr, "Could not load module, reason: %s\n", MikMod_strerror(MikMod_errno));
-        MikMod_Exit();
-        return 1;
-    }
-    memset(gFrame, 0, sizeof gFrame);  // a new run starts on black, as a new window does
-    while (SDL_PollEvent(&gEvent)) {}  // keys pressed before the click must not end the new run
-    gEvent = SDL_Event{};
-    Player_Start(gModule);
-    emscripten_set_main_loop(showFrame, 0, 0);  // 0: at the display's rate
-    return 0;
+// The canvas picture (kWidth x kHeight RGBA bytes) and the two channels fillSong writes.
+EMSCRIPTEN_KEEPALIVE const uint32_t* canvasPixels() { return gCanvas; }
+EMSCRIPTEN_KEEPALIVE const float* songLeft() { return gLeft; }
+EMSCRIPTEN_KEEPALIVE const float* songRight() { return gRight; }
+EMSCRIPTEN_KEEPALIVE int mostSongFrames() { return kMostFrames; }
+
+// Mixes the song on for at most `budget` milliseconds (whole chunks of 735 frames, about 0.1 ms
+// each here). Returns the sample frames mixed by then.
+EMSCRIPTEN_KEEPALIVE double mixSongFor(double budget) {
+    if (!gSongOpen) return 0;
+    const double until = emscripten_get_now() + budget;
+    while (songLength() < 0 && emscripten_get_now() < until) mixSongUntil(songMixed() + kPlayChunk);
+    return double(songMixed());
 }
 
-// For the page's tests: draws show time t over the current frame and copies it to the canvas
-// exactly as a frame of the show is; black first when fromBlack is set.
+// The song's length in sample frames, -1 until its end has been mixed.
+EMSCRIPTEN_KEEPALIVE double songFrames() { return double(songLength()); }
+
+// Hands `frames` stereo frames of the song from the play position into songLeft/songRight
+// (silence after the end), moving the position on; mixes first what is not mixed yet, which only
+// a seek far ahead right after the start ever needs. Returns the frames of song in it.
+EMSCRIPTEN_KEEPALIVE int fillSong(int frames) {
+    if (frames < 0 || frames > kMostFrames) return 0;
+    mixSongUntil(gPlayer.position.load() + frames);
+    const int handed = playSong(gPlayer, gMixed, frames);
+    for (int i = 0; i < frames; ++i) {
+        gLeft[i] = gMixed[2 * i] * (1.0f / 32768);
+        gRight[i] = gMixed[2 * i + 1] * (1.0f / 32768);
+    }
+    return handed;
+}
+
+// Where the next fillSong starts, in sample frames, and moving it (a seek, a replay).
+EMSCRIPTEN_KEEPALIVE double songPosition() { return double(gPlayer.position.load()); }
+EMSCRIPTEN_KEEPALIVE void seekSongTo(double frame) { seekSong(gPlayer, int64_t(frame)); }
+
+// Draws show time t into the canvas picture: over the last frame while playing on, or exactly as
+// a continuous run has it (afterSeek) for the first frame after a start, a seek or a replay.
+EMSCRIPTEN_KEEPALIVE void drawFrame(int32_t t, int afterSeek) {
+    if (afterSeek)
+        drawAfterSeek(gFrame, t);
+    else
+        doDemoAt(gFrame, t);
+    toCanvas();
+}
+
+// For the page's tests: show time t over the current frame, black first when fromBlack is set.
 EMSCRIPTEN_KEEPALIVE void drawShowTime(int32_t t, int fromBlack) {
     if (fromBlack) memset(gFrame, 0, sizeof gFrame);
     doDemoAt(gFrame, t);
-    present(gFrame);
+    toCanvas();
 }
 
-// For the page's tests: the show clock now, and the song position MikMod's player has reached
-// (ahead of what is heard by the browser's audio queue), both in milliseconds.
-EMSCRIPTEN_KEEPALIVE int32_t showClock() { return getTime(); }
-EMSCRIPTEN_KEEPALIVE int32_t mixedSongTime() {
-    return gModule != nullptr ? static_cast<int32_t>(gModule->sngtime * 1000ull / 1024) : -1;
-}
+// The show's windows for the seek bar's marks: how many, and each one's start and name.
+EMSCRIPTEN_KEEPALIVE int windowCount() { return kShowWindowCount; }
+EMSCRIPTEN_KEEPALIVE int32_t windowStart(int i) { return kShowWindows[i].start; }
+EMSCRIPTEN_KEEPALIVE const char* windowName(int i) { return kShowWindows[i].name; }
 
 }  // extern "C"
 
 int main() {
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) < 0) {
-        fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
-        return 1;
-    }
-    gScreen = SDL_SetVideoMode(kWidth, kHeight, 32, SDL_HWSURFACE);
-    if (gScreen == nullptr) {
-        fprintf(stderr, "Couldn't set 320x240x32 video mode: %s\n", SDL_GetError());
-        return 1;
-    }
     initDemo();
-    MikMod_RegisterAllDrivers();
-    MikMod_RegisterAllLoaders();
-    present(gFrame);  // black until the click
-    EM_ASM({ if (Module.onShowReady) Module.onShowReady(); });
+    std::string error;
+    gSongOpen = openSong("musa.xm", kPlayChunk, error);
+    if (!gSongOpen) {
+        // The page words it; the detail goes underneath.
+        EM_ASM({ Module.onShowFail('music', UTF8ToString($0)); }, error.c_str());
+        return 0;
+    }
+    memset(gFrame, 0, sizeof gFrame);
+    toCanvas();  // black until the click
+    EM_ASM({ Module.onShowReady(); });
     return 0;
 }
