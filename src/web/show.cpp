@@ -100,11 +100,11 @@ EMSCRIPTEN_KEEPALIVE const char* windowName(int i) { return kShowWindows[i].name
 
 int main() {
     initDemo();
-    std::string error;
-    gSongOpen = openSong("musa.xm", kPlayChunk, error);
+    std::string reason;
+    gSongOpen = openSong("musa.xm", kPlayChunk, reason) == SongOpen::ok;
     if (!gSongOpen) {
         // The page words it; the detail goes underneath.
-        EM_ASM({ Module.onShowFail('music', UTF8ToString($0)); }, error.c_str());
+        EM_ASM({ Module.onShowFail('music', UTF8ToString($0)); }, reason.c_str());
         return 0;
     }
     memset(gFrame, 0, sizeof gFrame);
