@@ -11,7 +11,8 @@ const char kShowUsage[] =
     "  --loop        play from --from to --to again and again\n"
     "  --fullscreen  fill the screen, scaled by a whole number\n"
     "  --controls    keys as a player's: Space pause, Left/Right 5 s, Page Up/Down the previous or\n"
-    "                next scene, . one frame on while paused, F full screen, Esc or Q end\n"
+    "                next scene, Home back to --from, . one frame on while paused, F full screen,\n"
+    "                Esc or Q end\n"
     "  Without --controls any key ends the show. It reads \"musa.xm\" from the current folder.\n";
 
 // A whole number of milliseconds from 0 to a little over the song, nothing else.
