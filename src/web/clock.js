@@ -1,0 +1,91 @@
+// clock.js: the audio context's time at the loudspeaker, for any page time. Engines differ in
+// what they report, and a wrong report must neither freeze nor run away with the show, so every
+// report is checked against the context's own time and the page's clock before it is used:
+// - the output stamp (getOutputTimestamp) only while its performanceTime moves with its
+//   contextTime (WebKit's runs at twice the page's clock), is neither in the future nor stale,
+//   and puts the loudspeaker behind what the context has rendered by at least about the output
+//   latency the engine reports and by less than a second;
+// - otherwise the context's time less the latency it reports, plus what an engine that reports
+//   none was measured to add (from a recording of its sound);
+// - and no time at all while the context's time stands still: the caller then goes on by the
+//   page's own clock, without sound.
+
+const kSmoothing = 2000;       // ms of the context's clock kept: it moves in steps of a device buffer
+const kStill = 600;            // ms without a move of currentTime: the context's clock has stopped
+const kPaceSpan = 0.25;        // s of stamps between two checks of their pace
+const kPaceTolerance = 0.05;   // how far their pace may stray from the context's
+const kStale = 300;            // ms after which a stamp is old news
+// Output latency of an engine that reports none (outputLatency 0 or missing): WebKit's sound was
+// measured 50 to 60 ms behind its context's time less its base latency.
+export const kUnreportedLatency = 0.055;
+
+export function makeAudioClock(context) {
+  const steps = [];              // [page ms, currentTime - page s] at each move of currentTime
+  let lastTime = context.currentTime, movedAt = -Infinity;
+  let checked = null;            // the stamp whose pace was last checked
+  let paced = 0;                 // pace checks passed in a row
+  const stamps = [];             // offsets (contextTime - performanceTime s) of trusted stamps
+
+  // The context's present at page time `now` (ms): the moment currentTime last stepped is when it
+  // was exact, so the largest offset seen lately is the truest.
+  function contextAt(now) {
+    let offset = -Infinity;
+    for (const [, value] of steps) offset = Math.max(offset, value);
+    return now / 1000 + offset;
+  }
+
+  function checkStamp(now) {
+    const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
+    const distrust = () => { paced = 0; stamps.length = 0; checked = stamp; };
+    if (!stamp || !(stamp.performanceTime > 0) || !(stamp.contextTime > 0)) return distrust();
+    // How far the loudspeaker is behind the context by the stamp: less than the output latency the
+    // engine itself reports is a stamp that leaves the output out (Firefox's: its performanceTime
+    // lags by just that latency, so it says the context's present is heard now).
+    const behind = contextAt(now) - (stamp.contextTime + (now - stamp.performanceTime) / 1000);
+    const least = (context.outputLatency || 0) / 2 - 0.005;
+    if (stamp.performanceTime > now + 2 || now - stamp.performanceTime > kStale || behind < least || behind > 1)
+      return distrust();
+    if (!checked) checked = stamp;
+    const contextSpan = stamp.contextTime - checked.contextTime;
+    const pageSpan = (stamp.performanceTime - checked.performanceTime) / 1000;
+    if (Math.max(contextSpan, pageSpan) >= kPaceSpan) {
+      if (Math.abs(pageSpan / contextSpan - 1) > kPaceTolerance) return distrust();
+      ++paced;
+      checked = stamp;
+    }
+    if (paced >= 2) {
+      stamps.push(stamp.contextTime - stamp.performanceTime / 1000);
+      if (stamps.length > 15) stamps.shift();
+    }
+  }
+
+  return {
+    // Called once a frame: notes the context's clock and checks its output stamp.
+    observe(now) {
+      const time = context.currentTime;
+      if (time !== lastTime) {
+        lastTime = time;
+        movedAt = now;
+        steps.push([now, time - now / 1000]);
+      }
+      while (steps.length > 1 && steps[0][0] < now - kSmoothing) steps.shift();
+      if (this.running(now)) checkStamp(now);
+    },
+    // The context's clock runs: it moved lately, and the browser has not stopped it.
+    running(now) { return context.state === 'running' && now - movedAt < kStill && steps.length > 0; },
+    // Which clock is used, for whoever looks into it.
+    get source() { return stamps.length ? 'stamp' : 'latency'; },
+    // The context time leaving the loudspeaker at page time `when`, or null while the clock stands.
+    heard(when) {
+      if (!this.running(performance.now())) return null;
+      if (stamps.length) {
+        const sorted = [...stamps].sort((a, b) => a - b);
+        return sorted[sorted.length >> 1] + when / 1000;
+      }
+      const reported = context.outputLatency || 0;
+      return contextAt(when) - (context.baseLatency || 0) - (reported > 0 ? reported : kUnreportedLatency);
+    },
+    // Forgets what was seen of the stamps, as after a stop of the context's clock.
+    reset() { steps.length = 0; stamps.length = 0; paced = 0; checked = null; movedAt = -Infinity; },
+  };
+}
