@@ -10,7 +10,7 @@
 // - and no time at all while the context's time stands still: the caller then goes on by the
 //   page's own clock, without sound.
 
-const kSmoothing = 2000;       // ms of the context's clock kept: it moves in steps of a device buffer
+const kSmoothing = 1000;       // ms of the context's clock kept: it moves in steps of a device buffer
 const kStill = 600;            // ms without a move of currentTime: the context's clock has stopped
 const kPaceSpan = 0.25;        // s of stamps between two checks of their pace
 const kPaceTolerance = 0.05;   // how far their pace may stray from the context's
@@ -64,6 +64,7 @@ export function makeAudioClock(context) {
     observe(now) {
       const time = context.currentTime;
       if (time !== lastTime) {
+        if (now - movedAt > kStill) this.reset();  // it stood still: what was seen before is void
         lastTime = time;
         movedAt = now;
         steps.push([now, time - now / 1000]);
@@ -77,7 +78,7 @@ export function makeAudioClock(context) {
     get source() { return stamps.length ? 'stamp' : 'latency'; },
     // The context time leaving the loudspeaker at page time `when`, or null while the clock stands.
     heard(when) {
-      if (!this.running(performance.now())) return null;
+      if (!this.running(when)) return null;
       if (stamps.length) {
         const sorted = [...stamps].sort((a, b) => a - b);
         return sorted[sorted.length >> 1] + when / 1000;

@@ -10,7 +10,7 @@
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
 import { createHash } from 'node:crypto';
-import { mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -413,7 +413,7 @@ test('a page that cannot run says so in plain words', async (t) => {
   const partial = (name, without, damage) => {
     const folder = join(scratch, name);
     mkdirSync(folder);
-    for (const file of ['index.html', 'style.css', 'page.js', 'show.js', 'show.wasm', 'show.data'])
+    for (const file of readdirSync(site))
       if (file === damage) writeFileSync(join(folder, file), readFileSync(join(site, file)).subarray(0, 5000));
       else if (file !== without) symlinkSync(join(site, file), join(folder, file));
     return serve(folder);
@@ -422,6 +422,7 @@ test('a page that cannot run says so in plain words', async (t) => {
     { name: 'no data file', url: await partial('nodata', 'show.data'), expected: /show\.data.*could not be loaded/ },
     { name: 'a damaged data file', url: await partial('baddata', null, 'show.data'), expected: /show\.data\) is damaged/ },
     { name: 'no program', url: await partial('nowasm', 'show.wasm'), expected: /program.*could not be loaded/ },
+    { name: 'a page file missing', url: await partial('nosound', 'sound.js'), expected: /page's own files could not be loaded/ },
     { name: 'a damaged program', url: await partial('badwasm', null, 'show.wasm'), expected: /program is damaged/ },
     { name: 'no WebAssembly', url: await serve(site), init: () => { delete window.WebAssembly; },
       expected: /cannot run WebAssembly/ },

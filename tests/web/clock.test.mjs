@@ -1,0 +1,81 @@
+// clock.test.mjs: the page's audio clock against the ways engines report their output: an honest
+// output stamp, WebKit's (its performanceTime ahead and running at twice the page's pace, no
+// output latency), Firefox's (a stamp that leaves out the output latency it reports), a stamp that
+// goes stale, and a context whose time stops. The heard time must stay within a few
+// milliseconds of the truth, or be refused (null) while the context's time stands still.
+//   node --test tests/web/clock.test.mjs
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+import { kUnreportedLatency, makeAudioClock } from '../../src/web/clock.js';
+
+// An engine rendering in device buffers of `step` seconds whose sound leaves the loudspeaker
+// `latency` seconds after the context renders it; `stamp(now, heard, context)` is its output
+// stamp, given the context time heard at page time `now`.
+function engine({ step = 0.01, latency = 0.06, base = 0.01, reported = latency - base, stamp }) {
+  const context = { state: 'running', currentTime: 0, baseLatency: base, outputLatency: reported };
+  let now = 1000, started = 1000, stopped = false;
+  context.getOutputTimestamp = () => stamp(now, (now - started) / 1000 - latency, context);
+  return {
+    context,
+    // Page time on by `ms`; the context's time follows in whole device buffers unless stopped.
+    advance(ms) {
+      now += ms;
+      if (!stopped) context.currentTime = Math.floor((now - started) / 1000 / step) * step;
+      return now;
+    },
+    stop() { stopped = true; },
+    restart() { stopped = false; started = now - context.currentTime * 1000; },
+    truth: () => (now - started) / 1000 - latency,  // the context time leaving the loudspeaker
+  };
+}
+
+// Runs `seconds` of frames at 60 a second, observing the clock each frame; answers the clock and
+// the largest error of its heard time over the last second (ms).
+function play(device, seconds, clock = makeAudioClock(device.context)) {
+  let worst = 0;
+  for (let i = 0; i < seconds * 60; ++i) {
+    const now = device.advance(1000 / 60);
+    clock.observe(now);
+    if (i >= (seconds - 1) * 60) worst = Math.max(worst, Math.abs(clock.heard(now) - device.truth()) * 1000);
+  }
+  return { clock, worst };
+}
+
+test('each engine\'s report gives the heard time within a few milliseconds', async (t) => {
+  const cases = {
+    // The stamp says which context time was heard a moment ago, a little late.
+    'an honest stamp': { stamp: (now, heard) => ({ contextTime: heard - 0.004, performanceTime: now - 4 }), source: 'stamp' },
+    // performanceTime ahead of the page and running at twice its pace; no output latency reported.
+    'WebKit\'s stamp': { latency: 0.003 + kUnreportedLatency, base: 0.003, reported: 0,
+      stamp: (now, heard, context) => ({ contextTime: context.currentTime, performanceTime: 2 * now + 16 }), source: 'latency' },
+    // Both stamp fields lag by the output latency, so it says the context's present is heard now.
+    'Firefox\'s stamp': { latency: 0.03, base: 0, reported: 0.03,
+      stamp: (now, heard, context) => ({ contextTime: context.currentTime - 0.03, performanceTime: now - 30 }), source: 'latency' },
+    'no stamp at all': { stamp: () => ({ contextTime: 0, performanceTime: 0 }), source: 'latency' },
+    // A stamp that stopped being renewed half a second into the run.
+    'a stale stamp': { stamp: (now, heard) => (now < 1500 ? { contextTime: heard, performanceTime: now } : { contextTime: 0.44, performanceTime: 1500 }),
+      source: 'latency' },
+  };
+  for (const [name, { source, ...report }] of Object.entries(cases)) {
+    await t.test(name, () => {
+      const { clock, worst } = play(engine(report), 3);
+      assert.equal(clock.source, source);
+      assert.ok(worst < 5, `heard time off by ${worst.toFixed(1)} ms`);
+    });
+  }
+});
+
+test('a context whose time stops gives no heard time, and its return is followed', () => {
+  const device = engine({ stamp: (now, heard) => ({ contextTime: heard, performanceTime: now }) });
+  const { clock } = play(device, 2);
+  device.stop();
+  let now = device.advance(300);
+  clock.observe(now);
+  assert.notEqual(clock.heard(now), null, 'a short gap between device buffers is not a stop');
+  now = device.advance(500);
+  clock.observe(now);
+  assert.equal(clock.running(now), false);
+  assert.equal(clock.heard(now), null);
+  device.restart();
+  assert.ok(play(device, 3, clock).worst < 5, 'the clock follows the context again');
+});
