@@ -88,7 +88,7 @@ function markParts(program) {
 // While paused the address names the moment, so it can be copied and shared: #t=64.5 (seconds).
 function followAddress() {
   if (player.state !== 'paused') return;
-  const hash = `#t=${(player.time / 1000).toFixed(1)}`;
+  const hash = `#t=${(Math.floor(player.time / 100) / 10).toFixed(1)}`;  // as the time reads
   if (location.hash === hash) return;
   try {
     history.replaceState(null, '', hash);

@@ -155,13 +155,13 @@ export function play(now) {
   else restartAt(frame);
 }
 
-// Stops playing; answers the song frame the sound (or the silent clock) stops at.
+// Stops playing; answers the song frame the sound (or the silent clock) stops at. The runs stay,
+// so the picture goes on with the sound still on its way to the loudspeaker and stops with it.
 export function pause(now) {
   if (!playing) return heldFrame;
   playing = false;
   heldFrame = silent ? silentFrame(now) : stopSound();
   silent = null;
-  runs = [];
   return heldFrame;
 }
 
@@ -170,6 +170,7 @@ export function seek(frame, now) {
   if (playing && !silent) stopSound();
   heldFrame = frame;
   silent = null;
+  runs = [];
   if (playing) play(now);
 }
 
@@ -216,7 +217,7 @@ export function pump(now) {
 // that run's start; past the last sound scheduled, where the sound stopped.
 export function heardFrame(when) {
   if (silent) return silentFrame(when);
-  if (!playing || !runs.length) return heldFrame;
+  if (!runs.length) return heldFrame;
   const time = clock.heard(when);
   if (time === null) return lastHeard;
   const heard = time * kRate;
