@@ -29,6 +29,7 @@ let silent = null;      // the page's clock while there is no sound: {at: page m
 let everSilent = false; // the audio clock failed before: a start goes on silent at once
 let heardSince = false; // the audio clock ran since the last start
 let interrupted = () => {};
+let noOutput = false;   // the browser lists no audio output device to play on
 
 export function attachProgram(module) {
   program = module;
@@ -63,6 +64,22 @@ export function startContext(onInterrupt) {
     };
   }
   resumeContext();
+  listOutputs();
+}
+
+// An engine that can choose its output device (setSinkId) lists the devices it has: with none,
+// Chromium plays into a stand-in whose clock runs on as if heard, so only the list tells the
+// viewer there is no sound. Asked again whenever the devices change.
+function listOutputs() {
+  const devices = navigator.mediaDevices;
+  if (!devices || !devices.enumerateDevices || !('setSinkId' in context)) return;
+  const check = () => devices.enumerateDevices().then((list) => {
+    noOutput = !list.some((device) => device.kind === 'audiooutput');
+    sayNoSound(noOutput || !!silent);
+  }, () => {});
+  if (!noOutput && !listOutputs.watching) devices.addEventListener('devicechange', check);
+  listOutputs.watching = true;
+  check();
 }
 let resumedAt = -Infinity;
 function resumeContext() {
@@ -204,7 +221,7 @@ export function pump(now) {
   }
   if (!heardSince && running && clock.heard(now) * kRate >= runs[0].at) {
     heardSince = true;
-    sayNoSound(false);
+    sayNoSound(noOutput);
   }
   if (!running && (heardSince || now - playedAt > kNoStart)) {
     goSilent(now, lastHeard);
