@@ -1,0 +1,119 @@
+#!/bin/sh
+# test-windows.sh: the Windows build under Wine: render.exe's frames word for word the desktop's,
+# and show.exe from the zip's own unpacked folder as a viewer meets it: a stretch played, a wrong
+# option, a missing song, a missing SDL2.dll, and started from another folder.
+#   scripts/test-windows.sh [DESKTOP_BUILD [WINDOWS_BUILD]]      (make test-windows runs it)
+# Both builds must be made already (scripts/build-windows.sh for the second). Wine runs in a fresh
+# prefix and Xvfb on a display of its own, both in a temporary folder torn down at the end.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+desktop=$root/${1:-build}
+windows=$root/${2:-build-windows}
+started=$(date +%s)
+. scripts/frames.sh
+
+step() { printf '\n== windows: %s (%ss)\n' "$1" $(($(date +%s) - started)); }
+fail() { echo "windows: FAILED: $*" >&2; exit 1; }
+
+[ -x "$desktop/render" ] || fail "no desktop build in $desktop (run make build first)"
+[ -f "$windows/Nocturne-windows.zip" ] || fail "no $windows/Nocturne-windows.zip (run make windows first)"
+
+work=$(mktemp -d)
+xvfb=""
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Debian's wine wrapper adds its own advice on every run; the loader itself says only what the
+# program does.
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=wine
+cleanUp() {
+  wineserver -k 2> /dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2> /dev/null || true
+  rm -rf "$work"
+}
+trap cleanUp EXIT
+trap 'exit 1' INT TERM
+
+# --- The zip as a viewer gets it.
+step "the zip"
+unzip -q "$windows/Nocturne-windows.zip" -d "$work/unzipped"
+folder=$work/unzipped/Nocturne
+for file in show.exe SDL2.dll musa.xm README.txt; do
+  [ -f "$folder/$file" ] || fail "the zip has no Nocturne/$file"
+done
+cmp -s "$folder/musa.xm" assets/musa.xm || fail "the zip's musa.xm is not assets/musa.xm"
+lines=$(wc -l < "$folder/README.txt")
+[ "$(grep -c "$(printf '\r')\$" "$folder/README.txt")" -eq "$lines" ] || fail "README.txt's lines do not all end in CR LF"
+# The C++ runtime, libgcc and winpthread are linked in: the program names SDL 2 and Windows' own.
+dlls=$(x86_64-w64-mingw32-objdump -p "$folder/show.exe" | sed -n 's/^\tDLL Name: //p' | tr '\n' ' ')
+echo "windows: show.exe imports $dlls"
+case $dlls in *libstdc++*|*libgcc*|*libwinpthread*) fail "show.exe needs MinGW's DLLs: $dlls" ;; esac
+echo "windows: $(stat -c %s "$windows/Nocturne-windows.zip") bytes zipped"
+
+step "a fresh Wine prefix and Xvfb"
+wineboot -i > "$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot"; }
+exec 5> "$work/display"
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+
+# --- Frames: the same times on both renderers, then seeks as the players land on them.
+step "comparing render.exe's frames with the desktop's"
+times=$(frameTimes)
+"$desktop/render" --times "$times" --format raw --out "$work/frames/desktop"
+"$wine" "$windows/render.exe" --times "$times" --format raw --out "$work/frames/windows"
+compareFrames "$work/frames/desktop" "$work/frames/windows" "$times" windows ||
+  fail "Windows frames differ from the desktop's"
+rm -rf "$work/frames"
+# Each a continuous run's frame from the show's start: the cube, the blur's start, middle and last
+# frame, the portraits and the end.
+seeks=17001,33333,68500,68517,72345,76543,85299,85300,99100,112000,115200,117000
+"$desktop/render" --times "$seeks" --continuous --format raw --out "$work/frames/desktop"
+"$wine" "$windows/render.exe" --times "$seeks" --continuous --format raw --out "$work/frames/windows"
+compareFrames "$work/frames/desktop" "$work/frames/windows" "$seeks" "windows --continuous" ||
+  fail "Windows seeks land on other frames than the desktop's"
+
+# runShow FOLDER [OPTION...]: show.exe from the unzipped folder with FOLDER as the current one and
+# SDL's silent audio driver; sets `status` and `said` (its standard error).
+runShow() {
+  from=$1
+  shift
+  status=0
+  (cd "$from" && SDL_AUDIODRIVER=dummy timeout 120 "$wine" "$program" "$@") > "$work/out" 2> "$work/err" || status=$?
+  said=$(tr -d '\r' < "$work/err")  # Windows' text mode ends lines in CR LF
+}
+expect() {  # expect STATUS TEXT WHAT: the last run's status, and TEXT in what it said
+  [ "$status" -eq "$1" ] && case $said in *"$2"*) true ;; *) false ;; esac ||
+    fail "$3: status $status (expected $1), said: $said"
+  echo "windows: $3: status $status"
+}
+
+step "show.exe"
+program=$folder/show.exe
+# Started from another folder, as a shortcut or a command prompt elsewhere does: the song is found
+# beside the program. Two seconds of the finale's flash and fade, to the end asked for.
+mkdir -p "$work/elsewhere"
+showStart=$(date +%s)
+runShow "$work/elsewhere" --from 115000 --to 117000
+expect 0 "" "a stretch played from another folder"
+echo "windows: the stretch took $(($(date +%s) - showStart))s with Wine's start-up"
+[ -z "$said" ] || fail "the stretch said: $said"
+runShow "$folder" --loud
+expect 2 "unknown option --loud
+usage: show" "a wrong option"
+runShow "$folder" --from 60000 --to 60000
+expect 2 "--to must come after --from" "an empty stretch"
+# A folder with the program alone: no song, then no SDL 2 either.
+mkdir -p "$work/alone"
+cp "$folder/show.exe" "$folder/SDL2.dll" "$work/alone/"
+program=$work/alone/show.exe
+runShow "$work/alone"
+expect 1 "Could not load module, reason:" "without musa.xm"
+rm "$work/alone/SDL2.dll"
+runShow "$work/alone"
+expect 1 "Couldn't initialize SDL: SDL2.dll could not be loaded" "without SDL2.dll"
+
+step "done"
+echo "windows: all checks passed in $(($(date +%s) - started))s"
