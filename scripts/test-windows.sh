@@ -21,6 +21,8 @@ fail() { echo "windows: FAILED: $*" >&2; exit 1; }
 
 work=$(mktemp -d)
 xvfb=""
+pulse=""
+recorder=""
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Debian's wine wrapper adds its own advice on every run; the loader itself says only what the
 # program does.
@@ -28,7 +30,7 @@ wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=wine
 cleanUp() {
   wineserver -k 2> /dev/null || true
-  [ -z "$xvfb" ] || kill "$xvfb" 2> /dev/null || true
+  for process in $xvfb $recorder $pulse; do kill "$process" 2> /dev/null || true; done
   rm -rf "$work"
 }
 trap cleanUp EXIT
@@ -76,12 +78,13 @@ compareFrames "$work/frames/desktop" "$work/frames/windows" "$seeks" "windows --
   fail "Windows seeks land on other frames than the desktop's"
 
 # runShow FOLDER [OPTION...]: show.exe from the unzipped folder with FOLDER as the current one and
-# SDL's silent audio driver; sets `status` and `said` (its standard error).
+# SDL's silent audio driver unless `audioDriver` names another ("" for SDL's own choice); sets
+# `status` and `said` (its standard error).
 runShow() {
   from=$1
   shift
   status=0
-  (cd "$from" && SDL_AUDIODRIVER=dummy timeout 120 "$wine" "$program" "$@") > "$work/out" 2> "$work/err" || status=$?
+  (cd "$from" && SDL_AUDIODRIVER=${audioDriver-dummy} timeout 120 "$wine" "$program" "$@") > "$work/out" 2> "$work/err" || status=$?
   said=$(tr -d '\r' < "$work/err")  # Windows' text mode ends lines in CR LF
 }
 expect() {  # expect STATUS TEXT WHAT: the last run's status, and TEXT in what it said
@@ -114,6 +117,39 @@ expect 1 "Could not load module, reason:" "without musa.xm"
 rm "$work/alone/SDL2.dll"
 runShow "$work/alone"
 expect 1 "Couldn't initialize SDL: SDL2.dll could not be loaded" "without SDL2.dll"
+
+# --- The sound as a viewer's machine plays it: SDL 2's own choice of driver, WASAPI, on Wine's
+# winepulse, into a private PulseAudio server (socket, state and log in the temporary folder)
+# whose null sink's monitor is recorded.
+step "show.exe's sound through WASAPI into PulseAudio"
+sound=$work/pulse
+mkdir -p "$sound"
+export PULSE_SERVER="unix:$sound/native" PULSE_RUNTIME_PATH="$sound/runtime" PULSE_STATE_PATH="$sound/state" \
+  PULSE_COOKIE="$sound/cookie"
+HOME=$sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+  --log-level=info --log-target=file:"$sound/log" -L "module-null-sink sink_name=show rate=44100 channels=2" \
+  -L "module-native-protocol-unix auth-anonymous=1 socket=$sound/native" > /dev/null 2>&1 &
+pulse=$!
+for _ in $(seq 100); do [ -S "$sound/native" ] && break; sleep 0.1; done
+[ -S "$sound/native" ] || fail "PulseAudio did not start"
+parec --format=s16le --rate=44100 --channels=2 --latency-msec=5 -d show.monitor "$sound/recording.raw" &
+recorder=$!
+sleep 0.5
+program=$folder/show.exe
+audioDriver="" runShow "$folder" --from 8000 --to 12000
+sleep 0.5
+kill -INT "$recorder"
+wait "$recorder" 2> /dev/null || true
+recorder=""
+expect 0 "" "four seconds with sound"
+grep -q 'application.name = "show.exe"' "$sound/log" || fail "show.exe never played to PulseAudio"
+# Tenths of a second whose mean loudness is above a whisper (100 of 32767): the stretch's four
+# seconds, a cut and all, less its quietest moments.
+loud=$(od -An -v -td2 -w4 "$sound/recording.raw" | awk '
+  { sum += ($1 < 0 ? -$1 : $1) + ($2 < 0 ? -$2 : $2); if (++n == 4410) { if (sum / 8820 > 100) ++loud; sum = n = 0 } }
+  END { print loud + 0 }')
+echo "windows: $loud tenths of a second of sound recorded"
+[ "$loud" -ge 30 ] || fail "the recording holds $loud tenths of a second of sound, not the stretch's 40"
 
 step "done"
 echo "windows: all checks passed in $(($(date +%s) - started))s"
