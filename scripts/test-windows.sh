@@ -1,7 +1,8 @@
 #!/bin/sh
 # test-windows.sh: the Windows build under Wine: render.exe's frames word for word the desktop's,
 # and show.exe from the zip's own unpacked folder as a viewer meets it: a stretch played, a wrong
-# option, a missing song, a missing SDL2.dll, and started from another folder.
+# option (in a message box too), a missing song, a missing SDL2.dll, started from another
+# folder, and its sound through WASAPI into PulseAudio.
 #   scripts/test-windows.sh [DESKTOP_BUILD [WINDOWS_BUILD]]      (make test-windows runs it)
 # Both builds must be made already (scripts/build-windows.sh for the second). Wine runs in a fresh
 # prefix and Xvfb on a display of its own, both in a temporary folder torn down at the end.
@@ -117,6 +118,26 @@ expect 1 "Could not load module, reason:" "without musa.xm"
 rm "$work/alone/SDL2.dll"
 runShow "$work/alone"
 expect 1 "Couldn't initialize SDL: SDL2.dll could not be loaded" "without SDL2.dll"
+
+# Started as Explorer starts it (Wine's start: no standard handles at all), a failure is said in a
+# message box, which holds the program until its OK; start /wait hands back the status.
+(cd "$folder" && { "$wine" start /wait /unix "$folder/show.exe" --loud > /dev/null 2>&1 && echo 0 || echo $?; } > "$work/boxed") &
+box=""
+for _ in $(seq 100); do
+  box=$(xdotool search --onlyvisible --name '^Nocturne$' 2> /dev/null | tail -1)
+  [ -n "$box" ] && break
+  sleep 0.2
+done
+[ -n "$box" ] || fail "no message box for a wrong option without a console"
+# The box may be mapped before it takes keys: Enter again until it has gone.
+for _ in $(seq 40); do
+  xdotool windowactivate --sync "$box" > /dev/null 2>&1 || true
+  xdotool key --window "$box" Return > /dev/null 2>&1 || true
+  sleep 0.5
+  [ -s "$work/boxed" ] && break  # written when start returns
+done
+[ "$(cat "$work/boxed" 2> /dev/null)" = 2 ] || fail "after the message box's OK: status $(cat "$work/boxed" 2> /dev/null)"
+echo "windows: a wrong option without a console: a message box, then status 2"
 
 # --- The sound as a viewer's machine plays it: SDL 2's own choice of driver, WASAPI, on Wine's
 # winepulse, into a private PulseAudio server (socket, state and log in the temporary folder)
