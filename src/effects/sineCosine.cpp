@@ -71,22 +71,46 @@ int reduce(double x, Wide& r) {
     return static_cast<int>(n);
 }
 
-// sin r = r - r^3/3! + ..., and cos r = 1 - r^2/2! + ..., from the first term `first` = r or 1 and
-// the factorial's first step, until a term is below 2^-110 of the sum: fifteen terms at most for
-// |r| <= pi/4, fewer the smaller r is (a soft-float device pays for each).
-double series(Wide r, Wide first, int step) {
-    const Wide square = multiply(r, r);
-    Wide term = first, sum = first;
-    while (std::fabs(term.hi) > 0x1p-110 * std::fabs(sum.hi)) {
-        term = negate(divide(multiply(term, square), double(step) * double(step + 1)));
-        sum = add(sum, term);
-        step += 2;
+// The Taylor series of sin r / r and of cos r in powers of r^2, to the term below 2^-110 of the
+// first for |r| <= pi/4 (r^28/29! and r^28/28!). Their coefficients +-1/n! are worked out once in
+// double-double, so a call costs no division (dear on a soft-float device).
+constexpr int kTerms = 15;
+
+struct Series {
+    Wide sine[kTerms], cosine[kTerms];
+    Series() {
+        Wide factorial{1.0, 0.0};  // 1/n! as n runs up
+        for (int n = 1; n < 2 * kTerms; ++n) {
+            factorial = divide(factorial, double(n));
+            const Wide signed_ = (n / 2) % 2 == 0 ? factorial : negate(factorial);
+            if (n % 2 == 1) sine[n / 2] = signed_;
+            else cosine[n / 2] = signed_;
+        }
+        cosine[0] = Wide{1.0, 0.0};  // 1/0!
     }
+};
+
+// Horner's rule from the smallest term up, every step in double-double.
+Wide horner(const Wide coefficient[kTerms], Wide square) {
+    Wide sum = coefficient[kTerms - 1];
+    for (int k = kTerms - 2; k >= 0; --k) sum = add(multiply(sum, square), coefficient[k]);
+    return sum;
+}
+
+const Series& series() {
+    static const Series table;
+    return table;
+}
+
+double sinOf(Wide r) {
+    const Wide sum = multiply(horner(series().sine, multiply(r, r)), r);
     return sum.hi + sum.lo;  // the one rounding to a double
 }
 
-double sinOf(Wide r) { return series(r, r, 2); }
-double cosOf(Wide r) { return series(r, Wide{1.0, 0.0}, 1); }
+double cosOf(Wide r) {
+    const Wide sum = horner(series().cosine, multiply(r, r));
+    return sum.hi + sum.lo;
+}
 
 constexpr double kLargest = 1647099.3291652855;  // 2^20 pi/2
 
