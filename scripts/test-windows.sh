@@ -2,7 +2,7 @@
 # test-windows.sh: the Windows build under Wine: render.exe's frames word for word the desktop's,
 # and show.exe from the zip's own unpacked folder as a viewer meets it: a stretch played, a wrong
 # option (in a message box too), a missing song, a missing SDL2.dll, started from another
-# folder, and its sound through WASAPI into PulseAudio.
+# folder, the player's keys, and its sound through WASAPI into PulseAudio.
 #   scripts/test-windows.sh [DESKTOP_BUILD [WINDOWS_BUILD]]      (make test-windows runs it)
 # Both builds must be made already (scripts/build-windows.sh for the second). Wine runs in a fresh
 # prefix and Xvfb on a display of its own, both in a temporary folder torn down at the end.
@@ -119,16 +119,43 @@ rm "$work/alone/SDL2.dll"
 runShow "$work/alone"
 expect 1 "Couldn't initialize SDL: SDL2.dll could not be loaded" "without SDL2.dll"
 
+# windowNamed PATTERN: the visible window whose title matches, waited for up to 20 s.
+windowNamed() {
+  for _ in $(seq 100); do
+    found=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | tail -1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# The player's keys, whose SDL 2 names the SDL 1.2 layer translates, read back from the title:
+# a pause, the next scene, back to --from, then Esc ends the show with status 0.
+(cd "$folder" && { SDL_AUDIODRIVER=dummy timeout 120 "$wine" "$folder/show.exe" --controls --from 20000 \
+  > /dev/null 2>&1 && echo 0 || echo $?; } > "$work/keyed") &
+window=$(windowNamed '^0:2') || fail "no window titled with the time for --controls"
+xdotool windowactivate --sync "$window" > /dev/null 2>&1 || true
+sleep 0.5
+for press in "space:the stripes and the cube (paused)" "Next:0:34.5 the picture scroll (paused)" \
+             "Home:0:20.0 the stripes and the cube (paused)"; do
+  xdotool key --window "$window" "${press%%:*}" > /dev/null 2>&1
+  title=""
+  for _ in $(seq 50); do
+    title=$(xdotool getwindowname "$window" 2> /dev/null)
+    case $title in *"${press#*:}") break ;; esac
+    sleep 0.1
+  done
+  case $title in *"${press#*:}") ;; *) fail "after ${press%%:*} the title is '$title'" ;; esac
+done
+xdotool key --window "$window" Escape > /dev/null 2>&1
+for _ in $(seq 100); do [ -s "$work/keyed" ] && break; sleep 0.2; done
+[ "$(cat "$work/keyed" 2> /dev/null)" = 0 ] || fail "after Esc: status $(cat "$work/keyed" 2> /dev/null)"
+echo "windows: the player's keys: a pause, the next scene, back to the start, Esc with status 0"
+
 # Started as Explorer starts it (Wine's start: no standard handles at all), a failure is said in a
 # message box, which holds the program until its OK; start /wait hands back the status.
 (cd "$folder" && { "$wine" start /wait /unix "$folder/show.exe" --loud > /dev/null 2>&1 && echo 0 || echo $?; } > "$work/boxed") &
-box=""
-for _ in $(seq 100); do
-  box=$(xdotool search --onlyvisible --name '^Nocturne$' 2> /dev/null | tail -1)
-  [ -n "$box" ] && break
-  sleep 0.2
-done
-[ -n "$box" ] || fail "no message box for a wrong option without a console"
+box=$(windowNamed '^Nocturne$') || fail "no message box for a wrong option without a console"
 # The box may be mapped before it takes keys: Enter again until it has gone.
 for _ in $(seq 40); do
   xdotool windowactivate --sync "$box" > /dev/null 2>&1 || true
