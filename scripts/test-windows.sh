@@ -109,6 +109,8 @@ expect 2 "unknown option --loud
 usage: show" "a wrong option"
 runShow "$folder" --from 60000 --to 60000
 expect 2 "--to must come after --from" "an empty stretch"
+audioDriver=none runShow "$folder"
+expect 255 "Could not initialize sound, reason:" "no sound device"
 # A folder with the program alone: no song, then no SDL 2 either.
 mkdir -p "$work/alone"
 cp "$folder/show.exe" "$folder/SDL2.dll" "$work/alone/"

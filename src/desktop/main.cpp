@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     Playback play;
     if (!openSdlAudio(play.player)) {
         reportFailure(say("Could not initialize sound, reason: %s\n", SDL_GetError()));
-        return -1;
+        return 255;  // as -1 always was on Linux; Windows keeps a -1 whole, as 4294967295
     }
     std::string reason;
     if (openSong(modulePath(), kPlayChunk, reason) != SongOpen::ok) {
