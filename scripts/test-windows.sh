@@ -47,7 +47,8 @@ done
 cmp -s "$folder/musa.xm" assets/musa.xm || fail "the zip's musa.xm is not assets/musa.xm"
 lines=$(wc -l < "$folder/README.txt")
 [ "$(grep -c "$(printf '\r')\$" "$folder/README.txt")" -eq "$lines" ] || fail "README.txt's lines do not all end in CR LF"
-# The C++ runtime, libgcc and winpthread are linked in: the program names SDL 2 and Windows' own.
+# The C++ runtime, libgcc and winpthread are linked in: the program names only Windows' own DLLs
+# (SDL2.dll it loads when SDL starts).
 dlls=$(x86_64-w64-mingw32-objdump -p "$folder/show.exe" | sed -n 's/^\tDLL Name: //p' | tr '\n' ' ')
 echo "windows: show.exe imports $dlls"
 case $dlls in *libstdc++*|*libgcc*|*libwinpthread*) fail "show.exe needs MinGW's DLLs: $dlls" ;; esac
