@@ -2,6 +2,7 @@
 BUILD    ?= build
 SANITIZE ?= build-sanitize
 ARM      ?= build-arm
+WINDOWS  ?= build-windows
 JOBS     ?= $(shell nproc)
 
 .PHONY: all configure build run test test-sanitize bench clean art
@@ -42,7 +43,7 @@ bench: build
 	$(BUILD)/bench
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE) $(ARM) $(WEB)
+	rm -rf $(BUILD) $(SANITIZE) $(ARM) $(WEB) $(WINDOWS)
 
 # Regenerates the show's music, assets/musa.xm, with the composer (the file is committed).
 .PHONY: music
@@ -94,3 +95,16 @@ test-web: configure
 .PHONY: bench-arm
 bench-arm:
 	scripts/bench-arm.sh $(ARM)
+
+# The show for 64-bit Windows (MinGW-w64 over SDL 2 and libmikmod built from Debian's sources):
+# build-windows/Nocturne-windows.zip. test-windows checks the zip's show.exe under Wine and its
+# renderer's frames against the desktop's.
+.PHONY: windows test-windows
+windows:
+	scripts/setup.sh windows
+	scripts/build-windows.sh $(BUILD) $(WINDOWS)
+
+test-windows: configure
+	cmake --build $(BUILD) -j$(JOBS) --target render png2src
+	scripts/build-windows.sh $(BUILD) $(WINDOWS)
+	scripts/test-windows.sh $(BUILD) $(WINDOWS)

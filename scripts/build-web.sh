@@ -20,34 +20,9 @@ if [ ! -x "$desktop/png2src" ]; then
   cmake --build "$desktop" -j"$jobs" --target png2src
 fi
 
-# libmikmod is not part of emscripten: its Debian source package, fetched once through a private
-# apt state that lists only Debian's source archive, so the machine's own apt setup is untouched.
-mikmod=$web/libmikmod
-if [ ! -f "$mikmod/include/mikmod.h" ]; then
-  apt=$web/apt
-  rm -rf "$apt" "$mikmod"
-  mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$apt/source"
-  : > "$apt/status"
-  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-  # The Debian archive this machine's apt already uses (a deb822 .sources file or sources.list).
-  archive=$(sed -n 's|^URIs: *\([^ ]*/debian\)/*$|\1|p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -1)
-  [ -n "$archive" ] || archive=$(awk '$1 == "deb" && $2 ~ /\/debian\/?$/ {print $2; exit}' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null)
-  [ -n "$archive" ] || { echo "web: no Debian archive in this machine's apt sources" >&2; exit 1; }
-  echo "deb-src $archive $release main" > "$apt/sources.list"
-  cat > "$apt/apt.conf" <<CONF
-Dir::State "$apt/state";
-Dir::State::status "$apt/status";
-Dir::Cache "$apt/cache";
-Dir::Etc::SourceList "$apt/sources.list";
-Dir::Etc::SourceParts "/nonexistent";
-APT::Sandbox::User "root";
-CONF
-  APT_CONFIG=$apt/apt.conf apt-get update -qq
-  (cd "$apt/source" && APT_CONFIG=$apt/apt.conf apt-get source -qq libmikmod > /dev/null)
-  mv "$apt/source"/libmikmod-*/ "$mikmod"
-  rm -rf "$apt"
-fi
+# libmikmod is not part of emscripten: its Debian source package, fetched once.
+mikmod=$web/sources/libmikmod
+scripts/fetch-sources.sh "$web/sources" libmikmod
 
 emcmake cmake -S . -B "$web" -DCMAKE_BUILD_TYPE=Release -DSHOW_SHELL=OFF \
   -DSHOW_PNG2SRC="$desktop/png2src" -DSHOW_MIKMOD_SOURCE="$mikmod" > /dev/null

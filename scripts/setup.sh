@@ -3,6 +3,7 @@
 #   scripts/setup.sh          what building, playing and testing on the desktop need
 #   scripts/setup.sh arm      that, plus the ARM cross toolchain, qemu and GoogleTest's sources
 #   scripts/setup.sh web      that, plus emscripten, node with npm, and Chromium for the page's test
+#   scripts/setup.sh windows  that, plus the MinGW-w64 cross compilers, Wine and zip for show.exe
 set -e
 
 packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpng-dev
@@ -15,6 +16,10 @@ if [ "$1" = arm ]; then
 fi
 if [ "$1" = web ]; then
   packages="$packages emscripten nodejs chromium dpkg-dev"
+fi
+# dpkg-dev for apt-get source, which unpacks the Windows build's SDL 2, sdl12-compat and libmikmod.
+if [ "$1" = windows ]; then
+  packages="$packages g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 wine wine64 zip unzip dpkg-dev"
 fi
 
 missing=""

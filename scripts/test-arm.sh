@@ -14,6 +14,7 @@ sysroot=$arm/sysroot
 jobs=$(nproc)
 started=$(date +%s)
 
+. scripts/frames.sh
 step() { printf '\n== arm: %s (%ss)\n' "$1" $(($(date +%s) - started)); }
 fail() { echo "arm: FAILED: $*" >&2; exit 1; }
 
@@ -105,42 +106,15 @@ done
 step "core unit tests under qemu-arm"
 ctest --test-dir "$arm" -L core --output-on-failure -j"$jobs"
 
-# --- Identical frames. The show times cover every window of the timeline (samples from first to
-# last millisecond of each), the credit pages, the three instants that draw nothing, and runs of
-# consecutive frames through the radial blur, whose every frame builds on the one before.
-# Both renderers draw the same times in the same order on a frame that starts black.
+# --- Identical frames (scripts/frames.sh): every window of the timeline, the credit pages, the
+# instants that draw nothing, and runs of consecutive frames through the radial blur.
 step "comparing frames with the desktop's"
-times=$(awk 'BEGIN {
-  # start and length of each window; the last one has no end, so a stretch of it is sampled
-  n = split("0 8800 8800 8200 17000 17500 34500 16500 51000 8600 59600 8700 68300 200 " \
-            "68500 16800 85300 12700 98000 1000 99000 3250 102250 12750 115001 126 115128 510 " \
-            "115639 5000", w, " ")
-  for (i = 1; i < n; i += 2)
-    for (k = 0; k < 10; ++k) t[w[i] + int(k * (w[i + 1] - 1) / 9)] = 1
-  split("99000 99800 100200 101100 101600", page, " ")    # credit pages, 200 ms each
-  for (i in page) { t[page[i]] = 1; t[page[i] + 100] = 1; t[page[i] + 199] = 1 }
-  t[115000] = t[115127] = t[115638] = 1                   # no window holds
-  for (s = 68500; s < 85300; s += 200) t[s] = 1           # the whole blur, every 200 ms
-  for (s = 68500; s < 68540; ++s) t[s] = 1                # the blur starting on black, 1 ms apart
-  for (s = 76000; s < 76600; s += 20) t[s] = 1            # mid-blur at 50 frames a second
-  for (s = 84700; s < 85300; s += 20) t[s] = 1            # into its last frame
-  t[85299] = 1
-  for (s in t) print s
-}' | sort -n | paste -sd, -)
-count=$(echo "$times" | tr ',' '\n' | wc -l)
+times=$(frameTimes)
 rm -rf "$arm/frames"
 "$desktop/render" --times "$times" --format raw --out "$arm/frames/desktop"
 onArm "$arm/render" --times "$times" --format raw --out "$arm/frames/arm"
-differing=0
-for t in $(echo "$times" | tr ',' ' '); do
-  if ! cmp -s "$arm/frames/desktop/$t.raw" "$arm/frames/arm/$t.raw"; then
-    differing=$((differing + 1))
-    first=$(cmp -l "$arm/frames/desktop/$t.raw" "$arm/frames/arm/$t.raw" 2>&1 | head -1)
-    echo "arm: frame $t differs (byte offset, desktop, arm, from 1, octal: $first)"
-  fi
-done
-echo "arm: $count frames compared, $differing differ"
-[ "$differing" -eq 0 ] || fail "ARM frames differ from the desktop's (kept in $arm/frames)"
+compareFrames "$arm/frames/desktop" "$arm/frames/arm" "$times" arm ||
+  fail "ARM frames differ from the desktop's (kept in $arm/frames)"
 rm -rf "$arm/frames"   # 150 MB of identical frames are no use to anyone
 
 # --- The show itself under qemu, with SDL's dummy video and audio drivers: start-up, the tables,

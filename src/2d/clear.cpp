@@ -1,12 +1,14 @@
 // clear.cpp: the whole-frame fill.
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
 #include "2d.h"
 #include "frame.h"
 
-// wmemset fills 32-bit words with the C library's own tuned code, as memset fills bytes.
-static_assert(sizeof(wchar_t) == sizeof(uint32_t), "wchar_t must be a 32-bit word here");
+// wmemset fills 32-bit words with the C library's own tuned code, as memset fills bytes, where
+// wchar_t is such a word; where it is 16 bits (Windows) the compiler's own loop does.
+constexpr bool kWideIsWord = sizeof(wchar_t) == sizeof(uint32_t);
 
 void Clear(uint32_t* frame, uint32_t colour) {
     // A colour of four equal bytes, black above all, is a byte fill: memset is the fastest fill
@@ -16,5 +18,8 @@ void Clear(uint32_t* frame, uint32_t colour) {
         std::memset(frame, static_cast<int>(byte), kPixels * sizeof(uint32_t));
         return;
     }
-    std::wmemset(reinterpret_cast<wchar_t*>(frame), static_cast<wchar_t>(colour), kPixels);
+    if constexpr (kWideIsWord)
+        std::wmemset(reinterpret_cast<wchar_t*>(frame), static_cast<wchar_t>(colour), kPixels);
+    else
+        std::fill_n(frame, kPixels, colour);
 }

@@ -2,32 +2,11 @@
 // or the screen with SDL 2's renderer.
 #include "display.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "demo/demo.h"
-
-// sdl12-compat's window, for what SDL 1.2 cannot ask for; absent (null) under a real SDL 1.2.
-extern "C" void* SDL12COMPAT_GetWindow(void) __attribute__((weak));
-
-// sdl12-compat letterboxes the surface at any scale; SDL 2's renderer can keep the scale to whole
-// numbers, so every show pixel is a square of whole screen pixels. SDL 2 is already loaded by
-// sdl12-compat: RTLD_NOLOAD only finds it. Without it the picture is letterboxed all the same.
-static void keepWholeScale() {
-    if (SDL12COMPAT_GetWindow == nullptr) return;
-    void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
-    if (sdl2 == nullptr) return;
-    using GetRenderer = void* (*)(void*);
-    using SetIntegerScale = int (*)(void*, int);
-    const auto getRenderer = reinterpret_cast<GetRenderer>(dlsym(sdl2, "SDL_GetRenderer"));
-    const auto setIntegerScale = reinterpret_cast<SetIntegerScale>(dlsym(sdl2, "SDL_RenderSetIntegerScale"));
-    void* window = SDL12COMPAT_GetWindow();
-    if (getRenderer != nullptr && setIntegerScale != nullptr && window != nullptr)
-        if (void* renderer = getRenderer(window)) setIntegerScale(renderer, 1);
-    dlclose(sdl2);
-}
+#include "platform.h"
 
 SDL_Surface* openDisplay(bool fullscreen) {
     // Single-buffered on purpose: each frame starts from the previous one's pixels.

@@ -1,7 +1,7 @@
 // main.cpp: the show in a desktop window: the options, the window, the song through SDL's audio,
 // the paced frame loop with its keys, and the order of shutdown.
 #include <SDL.h>
-#include <signal.h>
+#include <signal.h>  // sig_atomic_t
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include "display.h"
 #include "options.h"
 #include "pacing.h"
+#include "platform.h"
 #include "sdlAudio.h"
 #include "song/player.h"
 #include "song/song.h"
@@ -27,14 +28,12 @@ static volatile sig_atomic_t gStopSignal = 0;
 
 static void stopOnSignal(int number) { gStopSignal = number; }
 
-// SDL turns Ctrl+C and SIGTERM into a close request, which the show ignores on purpose; these
-// handlers, installed after SDL's, end the loop instead.
-static void catchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = stopOnSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+// A message as printf writes it, for reportFailure.
+template <typename... Values>
+static std::string say(const char* format, Values... values) {
+    char text[2048];
+    snprintf(text, sizeof text, format, values...);
+    return text;
 }
 
 // What the loop plays and shows.
@@ -151,40 +150,41 @@ static bool runOver(Playback& play) {
 }
 
 int main(int argc, char** argv) {
+    prepareDoor();
     ShowOptions options;
     std::string problem;
     if (!parseShowOptions(argc, argv, options, problem)) {
-        fprintf(stderr, "show: %s\n%s", problem.c_str(), kShowUsage);
+        reportFailure("show: " + problem + "\n" + kShowUsage);
         return 2;
     }
     // 320 x 240 is tiny on today's screens: ask sdl12-compat for a crisp whole-number scale, and
     // for frames presented on the display's refresh, unless the user's environment chose otherwise.
-    setenv("SDL12COMPAT_WINDOW_SCALING", "3", 0);
-    setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
-    setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 0);
+    setDefaultEnvironment("SDL12COMPAT_WINDOW_SCALING", "3");
+    setDefaultEnvironment("SDL12COMPAT_SCALE_METHOD", "nearest");
+    setDefaultEnvironment("SDL12COMPAT_SYNC_TO_VBLANK", "1");
 
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) < 0) {
-        fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
+        reportFailure(say("Couldn't initialize SDL: %s\n", SDL_GetError()));
         SDL_Quit();
         return 1;
     }
     SDL_Surface* screen = openDisplay(options.fullscreen);
     if (screen == nullptr) {
-        fprintf(stderr, "Couldn't set 320x240x32 video mode: %s\n", SDL_GetError());
+        reportFailure(say("Couldn't set 320x240x32 video mode: %s\n", SDL_GetError()));
         return 1;
     }
-    catchStopSignals();
+    catchStopRequests(stopOnSignal);
 
     initDemo();  // before the music and the clock, so its time is not show time
 
     Playback play;
     if (!openSdlAudio(play.player)) {
-        fprintf(stderr, "Could not initialize sound, reason: %s\n", SDL_GetError());
-        return -1;
+        reportFailure(say("Could not initialize sound, reason: %s\n", SDL_GetError()));
+        return 255;  // as -1 always was on Linux; Windows keeps a -1 whole, as 4294967295
     }
     std::string reason;
-    if (openSong("musa.xm", kPlayChunk, reason) != SongOpen::ok) {
-        fprintf(stderr, "Could not load module, reason: %s\n", reason.c_str());
+    if (openSong(modulePath(), kPlayChunk, reason) != SongOpen::ok) {
+        reportFailure(say("Could not load module, reason: %s\n", reason.c_str()));
         closeSdlAudio();
         SDL_Quit();
         return 1;  // a show without its music has failed
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     play.player.end = options.to == INT32_MAX ? INT32_MAX : static_cast<int32_t>(songFrameAt(options.to));
     moveTo(play, options.from, false);
     if (play.shown < options.from) {
-        fprintf(stderr, "show: --from %d is past the song's end at %d ms\n%s", options.from, lastTime() + 1, kShowUsage);
+        reportFailure(say("show: --from %d is past the song's end at %d ms\n%s", options.from, lastTime() + 1, kShowUsage));
         return finish(2);
     }
     int32_t stamp = getTime();

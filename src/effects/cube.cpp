@@ -3,7 +3,6 @@
 #include "effects.h"
 #include "cube.h"
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "assets/pictures.h"
 #include "coverRuns.h"
 #include "pictureCopy.h"
+#include "sineCosine.h"
 #include "mobilePolygon/mobilePolygon.h"
 
 const float gCube[kCubeCorners][3] = {
@@ -125,14 +125,15 @@ void effect5(uint32_t* frame, int32_t t) {
 
 void effect11_init() {}
 
-// Every step rounds where written: doubles for the turns and the perspective, each named result
+// Every step rounds where written: doubles for the turns (their sines and cosines our own, the
+// same bits on every C library) and the perspective, each named result
 // stored as a float. The corners and the face order are fixed to the pixel, so nothing may be
 // fused or kept at higher precision.
 void projectCube(int32_t t, CubeCorner corner[kCubeCorners]) {
     gAng1 = static_cast<float>(t) * kTurn1PerMs;
     gAng2 = static_cast<float>(t) * kTurn2PerMs;
-    const double c1 = std::cos(static_cast<double>(gAng1)), s1 = std::sin(static_cast<double>(gAng1));
-    const double c2 = std::cos(static_cast<double>(gAng2)), s2 = std::sin(static_cast<double>(gAng2));
+    const double c1 = showCos(static_cast<double>(gAng1)), s1 = showSin(static_cast<double>(gAng1));
+    const double c2 = showCos(static_cast<double>(gAng2)), s2 = showSin(static_cast<double>(gAng2));
     for (int v = 0; v < kCubeCorners; ++v) {
         const double X = gCube[v][0], Y = gCube[v][1], Z = gCube[v][2];
         const float x1 = static_cast<float>(c1 * X - s1 * Y);

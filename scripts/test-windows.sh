@@ -1,0 +1,206 @@
+#!/bin/sh
+# test-windows.sh: the Windows build under Wine: render.exe's frames word for word the desktop's,
+# and show.exe from the zip's own unpacked folder as a viewer meets it: a stretch played, a wrong
+# option (in a message box too), a missing song, a missing SDL2.dll, started from another
+# folder, the player's keys, and its sound through WASAPI into PulseAudio.
+#   scripts/test-windows.sh [DESKTOP_BUILD [WINDOWS_BUILD]]      (make test-windows runs it)
+# Both builds must be made already (scripts/build-windows.sh for the second). Wine runs in a fresh
+# prefix and Xvfb on a display of its own, both in a temporary folder torn down at the end.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+desktop=$root/${1:-build}
+windows=$root/${2:-build-windows}
+started=$(date +%s)
+. scripts/frames.sh
+
+step() { printf '\n== windows: %s (%ss)\n' "$1" $(($(date +%s) - started)); }
+fail() { echo "windows: FAILED: $*" >&2; exit 1; }
+
+[ -x "$desktop/render" ] || fail "no desktop build in $desktop (run make build first)"
+[ -f "$windows/Nocturne-windows.zip" ] || fail "no $windows/Nocturne-windows.zip (run make windows first)"
+
+work=$(mktemp -d)
+xvfb=""
+pulse=""
+recorder=""
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Debian's wine wrapper adds its own advice on every run; the loader itself says only what the
+# program does.
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=wine
+cleanUp() {
+  wineserver -k 2> /dev/null || true
+  for process in $xvfb $recorder $pulse; do kill "$process" 2> /dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanUp EXIT
+trap 'exit 1' INT TERM
+
+# --- The zip as a viewer gets it.
+step "the zip"
+unzip -q "$windows/Nocturne-windows.zip" -d "$work/unzipped"
+folder=$work/unzipped/Nocturne
+for file in show.exe SDL2.dll musa.xm README.txt; do
+  [ -f "$folder/$file" ] || fail "the zip has no Nocturne/$file"
+done
+cmp -s "$folder/musa.xm" assets/musa.xm || fail "the zip's musa.xm is not assets/musa.xm"
+lines=$(wc -l < "$folder/README.txt")
+[ "$(grep -c "$(printf '\r')\$" "$folder/README.txt")" -eq "$lines" ] || fail "README.txt's lines do not all end in CR LF"
+# The C++ runtime, libgcc and winpthread are linked in: the program names only Windows' own DLLs
+# (SDL2.dll it loads when SDL starts).
+dlls=$(x86_64-w64-mingw32-objdump -p "$folder/show.exe" | sed -n 's/^\tDLL Name: //p' | tr '\n' ' ')
+echo "windows: show.exe imports $dlls"
+case $dlls in *libstdc++*|*libgcc*|*libwinpthread*) fail "show.exe needs MinGW's DLLs: $dlls" ;; esac
+echo "windows: $(stat -c %s "$windows/Nocturne-windows.zip") bytes zipped"
+
+step "a fresh Wine prefix and Xvfb"
+wineboot -i > "$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot"; }
+exec 5> "$work/display"
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+
+# --- Frames: the same times on both renderers, then seeks as the players land on them.
+step "comparing render.exe's frames with the desktop's"
+times=$(frameTimes)
+"$desktop/render" --times "$times" --format raw --out "$work/frames/desktop"
+"$wine" "$windows/render.exe" --times "$times" --format raw --out "$work/frames/windows"
+compareFrames "$work/frames/desktop" "$work/frames/windows" "$times" windows ||
+  fail "Windows frames differ from the desktop's"
+rm -rf "$work/frames"
+# Each a continuous run's frame from the show's start: the cube, the blur's start, middle and last
+# frame, the portraits and the end.
+seeks=17001,33333,68500,68517,72345,76543,85299,85300,99100,112000,115200,117000
+"$desktop/render" --times "$seeks" --continuous --format raw --out "$work/frames/desktop"
+"$wine" "$windows/render.exe" --times "$seeks" --continuous --format raw --out "$work/frames/windows"
+compareFrames "$work/frames/desktop" "$work/frames/windows" "$seeks" "windows --continuous" ||
+  fail "Windows seeks land on other frames than the desktop's"
+
+# runShow FOLDER [OPTION...]: show.exe from the unzipped folder with FOLDER as the current one and
+# SDL's silent audio driver unless `audioDriver` names another ("" for SDL's own choice); sets
+# `status` and `said` (its standard error).
+runShow() {
+  from=$1
+  shift
+  status=0
+  (cd "$from" && SDL_AUDIODRIVER=${audioDriver-dummy} timeout 120 "$wine" "$program" "$@") > "$work/out" 2> "$work/err" || status=$?
+  said=$(tr -d '\r' < "$work/err")  # Windows' text mode ends lines in CR LF
+}
+expect() {  # expect STATUS TEXT WHAT: the last run's status, and TEXT in what it said
+  [ "$status" -eq "$1" ] && case $said in *"$2"*) true ;; *) false ;; esac ||
+    fail "$3: status $status (expected $1), said: $said"
+  echo "windows: $3: status $status"
+}
+
+step "show.exe"
+program=$folder/show.exe
+# Started from another folder, as a shortcut or a command prompt elsewhere does: the song is found
+# beside the program. Two seconds of the finale's flash and fade, to the end asked for.
+mkdir -p "$work/elsewhere"
+showStart=$(date +%s)
+runShow "$work/elsewhere" --from 115000 --to 117000
+expect 0 "" "a stretch played from another folder"
+echo "windows: the stretch took $(($(date +%s) - showStart))s with Wine's start-up"
+[ -z "$said" ] || fail "the stretch said: $said"
+runShow "$folder" --loud
+expect 2 "unknown option --loud
+usage: show" "a wrong option"
+runShow "$folder" --from 60000 --to 60000
+expect 2 "--to must come after --from" "an empty stretch"
+audioDriver=none runShow "$folder"
+expect 255 "Could not initialize sound, reason:" "no sound device"
+# A folder with the program alone: no song, then no SDL 2 either.
+mkdir -p "$work/alone"
+cp "$folder/show.exe" "$folder/SDL2.dll" "$work/alone/"
+program=$work/alone/show.exe
+runShow "$work/alone"
+expect 1 "Could not load module, reason:" "without musa.xm"
+rm "$work/alone/SDL2.dll"
+runShow "$work/alone"
+expect 1 "Couldn't initialize SDL: SDL2.dll could not be loaded" "without SDL2.dll"
+
+# windowNamed PATTERN: the visible window whose title matches, waited for up to 20 s.
+windowNamed() {
+  for _ in $(seq 100); do
+    found=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | tail -1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# The player's keys, whose SDL 2 names the SDL 1.2 layer translates, read back from the title:
+# a pause, the next scene, back to --from, then Esc ends the show with status 0.
+(cd "$folder" && { SDL_AUDIODRIVER=dummy timeout 120 "$wine" "$folder/show.exe" --controls --from 20000 \
+  > /dev/null 2>&1 && echo 0 || echo $?; } > "$work/keyed") &
+window=$(windowNamed '^0:2') || fail "no window titled with the time for --controls"
+xdotool windowactivate --sync "$window" > /dev/null 2>&1 || true
+sleep 0.5
+for press in "space:the stripes and the cube (paused)" "Next:0:34.5 the picture scroll (paused)" \
+             "Home:0:20.0 the stripes and the cube (paused)"; do
+  xdotool key --window "$window" "${press%%:*}" > /dev/null 2>&1
+  title=""
+  for _ in $(seq 50); do
+    title=$(xdotool getwindowname "$window" 2> /dev/null)
+    case $title in *"${press#*:}") break ;; esac
+    sleep 0.1
+  done
+  case $title in *"${press#*:}") ;; *) fail "after ${press%%:*} the title is '$title'" ;; esac
+done
+xdotool key --window "$window" Escape > /dev/null 2>&1
+for _ in $(seq 100); do [ -s "$work/keyed" ] && break; sleep 0.2; done
+[ "$(cat "$work/keyed" 2> /dev/null)" = 0 ] || fail "after Esc: status $(cat "$work/keyed" 2> /dev/null)"
+echo "windows: the player's keys: a pause, the next scene, back to the start, Esc with status 0"
+
+# Started as Explorer starts it (Wine's start: no standard handles at all), a failure is said in a
+# message box, which holds the program until its OK; start /wait hands back the status.
+(cd "$folder" && { "$wine" start /wait /unix "$folder/show.exe" --loud > /dev/null 2>&1 && echo 0 || echo $?; } > "$work/boxed") &
+box=$(windowNamed '^Nocturne$') || fail "no message box for a wrong option without a console"
+# The box may be mapped before it takes keys: Enter again until it has gone.
+for _ in $(seq 40); do
+  xdotool windowactivate --sync "$box" > /dev/null 2>&1 || true
+  xdotool key --window "$box" Return > /dev/null 2>&1 || true
+  sleep 0.5
+  [ -s "$work/boxed" ] && break  # written when start returns
+done
+[ "$(cat "$work/boxed" 2> /dev/null)" = 2 ] || fail "after the message box's OK: status $(cat "$work/boxed" 2> /dev/null)"
+echo "windows: a wrong option without a console: a message box, then status 2"
+
+# --- The sound as a viewer's machine plays it: SDL 2's own choice of driver, WASAPI, on Wine's
+# winepulse, into a private PulseAudio server (socket, state and log in the temporary folder)
+# whose null sink's monitor is recorded.
+step "show.exe's sound through WASAPI into PulseAudio"
+sound=$work/pulse
+mkdir -p "$sound"
+export PULSE_SERVER="unix:$sound/native" PULSE_RUNTIME_PATH="$sound/runtime" PULSE_STATE_PATH="$sound/state" \
+  PULSE_COOKIE="$sound/cookie"
+HOME=$sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+  --log-level=info --log-target=file:"$sound/log" -L "module-null-sink sink_name=show rate=44100 channels=2" \
+  -L "module-native-protocol-unix auth-anonymous=1 socket=$sound/native" > /dev/null 2>&1 &
+pulse=$!
+for _ in $(seq 100); do [ -S "$sound/native" ] && break; sleep 0.1; done
+[ -S "$sound/native" ] || fail "PulseAudio did not start"
+parec --format=s16le --rate=44100 --channels=2 --latency-msec=5 -d show.monitor "$sound/recording.raw" &
+recorder=$!
+sleep 0.5
+program=$folder/show.exe
+audioDriver="" runShow "$folder" --from 8000 --to 12000
+sleep 0.5
+kill -INT "$recorder"
+wait "$recorder" 2> /dev/null || true
+recorder=""
+expect 0 "" "four seconds with sound"
+grep -q 'application.name = "show.exe"' "$sound/log" || fail "show.exe never played to PulseAudio"
+# Tenths of a second whose mean loudness is above a whisper (100 of 32767): the stretch's four
+# seconds, a cut and all, less its quietest moments.
+loud=$(od -An -v -td2 -w4 "$sound/recording.raw" | awk '
+  { sum += ($1 < 0 ? -$1 : $1) + ($2 < 0 ? -$2 : $2); if (++n == 4410) { if (sum / 8820 > 100) ++loud; sum = n = 0 } }
+  END { print loud + 0 }')
+echo "windows: $loud tenths of a second of sound recorded"
+[ "$loud" -ge 30 ] || fail "the recording holds $loud tenths of a second of sound, not the stretch's 40"
+
+step "done"
+echo "windows: all checks passed in $(($(date +%s) - started))s"

@@ -1,0 +1,139 @@
+// sineCosine.cpp: sine and cosine rounded correctly from a double-double evaluation: the argument
+// reduced by the nearest multiple of pi/2, held in three parts, then the Taylor series of the
+// reduced argument, every step carried to about 100 bits and the sum rounded once to a double.
+// Only + - * / on doubles, each rounded as written: Dekker's products split their factors rather
+// than rely on a fused multiply-add, which not every machine has.
+#include "sineCosine.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// hi + lo with |lo| at most half a unit in the last place of hi.
+struct Wide {
+    double hi, lo;
+};
+
+Wide twoSum(double a, double b) {
+    const double s = a + b, bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+Wide quickTwoSum(double a, double b) {  // |a| >= |b|
+    const double s = a + b;
+    return {s, b - (s - a)};
+}
+
+// The 26-bit halves of a double (Veltkamp's split).
+Wide split(double a) {
+    const double t = 134217729.0 * a;  // 2^27 + 1
+    const double hi = t - (t - a);
+    return {hi, a - hi};
+}
+
+Wide twoProduct(double a, double b) {
+    const double p = a * b;
+    const Wide x = split(a), y = split(b);
+    return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
+}
+
+Wide add(Wide a, Wide b) {
+    const Wide s = twoSum(a.hi, b.hi);
+    return quickTwoSum(s.hi, s.lo + a.lo + b.lo);
+}
+
+Wide negate(Wide a) { return {-a.hi, -a.lo}; }
+
+Wide multiply(Wide a, Wide b) {
+    const Wide p = twoProduct(a.hi, b.hi);
+    return quickTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+Wide divide(Wide a, double b) {
+    const double q = a.hi / b;
+    const Wide p = twoProduct(q, b);
+    return quickTwoSum(q, (((a.hi - p.hi) - p.lo) + a.lo) / b);
+}
+
+// pi/2 to 161 bits in three doubles.
+constexpr double kHalfPi1 = 1.5707963267948966192e+00;   // 0x3FF921FB54442D18
+constexpr double kHalfPi2 = 6.1232339957367658e-17;      // 0x3C91A62633145C07
+constexpr double kHalfPi3 = -1.4973849048591698e-33;     // 0xB91F1976B7ED8FBC
+
+// x - n pi/2, n the nearest whole number to x / (pi/2), for |x| below 2^20 pi/2, where n has at
+// most 21 bits: n pi/2 then holds exactly enough in the three parts' products.
+int reduce(double x, Wide& r) {
+    const double n = std::nearbyint(x / kHalfPi1);
+    r = add(Wide{x, 0.0}, negate(twoProduct(n, kHalfPi1)));
+    r = add(r, negate(twoProduct(n, kHalfPi2)));
+    r = add(r, Wide{-n * kHalfPi3, 0.0});
+    return static_cast<int>(n);
+}
+
+// The Taylor series of sin r / r and of cos r in powers of r^2, to the term below 2^-110 of the
+// first for |r| <= pi/4 (r^28/29! and r^28/28!). Their coefficients +-1/n! are worked out once in
+// double-double, so a call costs no division (dear on a soft-float device).
+constexpr int kTerms = 15;
+
+struct Series {
+    Wide sine[kTerms], cosine[kTerms];
+    Series() {
+        Wide factorial{1.0, 0.0};  // 1/n! as n runs up
+        for (int n = 1; n < 2 * kTerms; ++n) {
+            factorial = divide(factorial, double(n));
+            const Wide signed_ = (n / 2) % 2 == 0 ? factorial : negate(factorial);
+            if (n % 2 == 1) sine[n / 2] = signed_;
+            else cosine[n / 2] = signed_;
+        }
+        cosine[0] = Wide{1.0, 0.0};  // 1/0!
+    }
+};
+
+// Horner's rule from the smallest term up, every step in double-double.
+Wide horner(const Wide coefficient[kTerms], Wide square) {
+    Wide sum = coefficient[kTerms - 1];
+    for (int k = kTerms - 2; k >= 0; --k) sum = add(multiply(sum, square), coefficient[k]);
+    return sum;
+}
+
+const Series& series() {
+    static const Series table;
+    return table;
+}
+
+double sinOf(Wide r) {
+    const Wide sum = multiply(horner(series().sine, multiply(r, r)), r);
+    return sum.hi + sum.lo;  // the one rounding to a double
+}
+
+double cosOf(Wide r) {
+    const Wide sum = horner(series().cosine, multiply(r, r));
+    return sum.hi + sum.lo;
+}
+
+constexpr double kLargest = 1647099.3291652855;  // 2^20 pi/2
+
+}  // namespace
+
+double showSin(double x) {
+    if (!(std::fabs(x) < kLargest)) return NAN;
+    Wide r;
+    switch (reduce(x, r) & 3) {
+        case 0: return sinOf(r);
+        case 1: return cosOf(r);
+        case 2: return -sinOf(r);
+        default: return -cosOf(r);
+    }
+}
+
+double showCos(double x) {
+    if (!(std::fabs(x) < kLargest)) return NAN;
+    Wide r;
+    switch (reduce(x, r) & 3) {
+        case 0: return cosOf(r);
+        case 1: return -sinOf(r);
+        case 2: return -cosOf(r);
+        default: return sinOf(r);
+    }
+}
