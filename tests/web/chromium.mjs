@@ -1,0 +1,27 @@
+// chromium.mjs: Debian's Chromium through playwright-core, with its sound on (into whatever
+// PulseAudio server the environment names). The driver verbs are driver.mjs's.
+import { chromium } from 'playwright-core';
+
+export async function launch({ env, folder }) {
+  const browser = await chromium.launchPersistentContext(folder, {
+    executablePath: process.env.SHOW_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    env,
+    ignoreDefaultArgs: ['--mute-audio'],
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', '--no-first-run'],
+  });
+  return {
+    async open(url) {
+      const page = await browser.newPage();
+      await page.goto(url);
+      return {
+        evaluate: (fn, arg) => page.evaluate(fn, arg),
+        press: (key) => page.keyboard.press(key),
+        click: (selector) => page.click(selector),
+        close: () => page.close(),
+      };
+    },
+    close: () => browser.close(),
+  };
+}
