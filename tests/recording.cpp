@@ -266,6 +266,16 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
         bool found = false;
         for (const Probe& p : probes)
             if (p.kind == Probe::song && p.at + kProbeLength <= from) lag = p.lag, found = true;
+        // The lag as it stands just before the move: a probe's can be a few frames off it.
+        if (found && from >= kRate / 4) {
+            const long base = lag;
+            double bestScore = -1;
+            for (long d = -64; d <= 64; ++d) {
+                const long start = from - kRate / 4 + base + d;
+                if (start < 0 || start + kRate / 4 > long(song.size())) continue;
+                if (const double s = score(heard, from - kRate / 4, song.data() + start, kRate / 4); s > bestScore) bestScore = s, lag = base + d;
+            }
+        }
         double dot = 0, own = 0;  // the recording's gain against the song, over the moment before
         for (long x = std::max(0L, from - kRate / 4); found && x < from && x + lag < long(song.size()); ++x)
             dot += double(heard[x]) * song[x + lag], own += double(song[x + lag]) * song[x + lag];

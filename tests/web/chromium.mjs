@@ -1,6 +1,7 @@
 // chromium.mjs: Debian's Chromium through playwright-core, with its sound on (into whatever
 // PulseAudio server the environment names). The driver verbs are driver.mjs's.
 import { chromium } from 'playwright-core';
+import { openTab } from './driver.mjs';
 
 export async function launch({ env, folder }) {
   const browser = await chromium.launchPersistentContext(folder, {
@@ -12,16 +13,7 @@ export async function launch({ env, folder }) {
            '--disable-component-update', '--disable-sync', '--no-first-run'],
   });
   return {
-    async open(url) {
-      const page = await browser.newPage();
-      await page.goto(url);
-      return {
-        evaluate: (fn, arg) => page.evaluate(fn, arg),
-        press: (key) => page.keyboard.press(key),
-        click: (selector) => page.click(selector),
-        close: () => page.close(),
-      };
-    },
+    open: (url) => openTab(browser, url, (page, key) => page.keyboard.press(key)),
     close: () => browser.close(),
   };
 }

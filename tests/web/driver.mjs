@@ -35,3 +35,16 @@ export async function launch(engine, { env, folder }) {
     close: () => browser.close(),
   };
 }
+
+// A new tab at `url` of a playwright or puppeteer browser (alike in all used here), with the
+// engine's way to `press` a key.
+export async function openTab(browser, url, press) {
+  const page = await browser.newPage();
+  await page.goto(url);
+  return {
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    press: (key) => press(page, key),
+    click: (selector) => page.click(selector),
+    close: () => page.close(),
+  };
+}

@@ -1,6 +1,7 @@
 // firefox.mjs: Debian's Firefox ESR over WebDriver BiDi through puppeteer-core, headless, its
 // sound into whatever PulseAudio server the environment names. The driver verbs are driver.mjs's.
 import puppeteer from 'puppeteer-core';
+import { openTab } from './driver.mjs';
 
 export async function launch({ env, folder }) {
   const browser = await puppeteer.launch({
@@ -20,22 +21,13 @@ export async function launch({ env, folder }) {
     },
   });
   return {
-    async open(url) {
-      const page = await browser.newPage();
-      await page.goto(url);
-      return {
-        evaluate: (fn, arg) => page.evaluate(fn, arg),
-        // Chords as "Control+Equal": the modifiers held around the last key.
-        async press(chord) {
-          const keys = chord.split('+');
-          for (const key of keys.slice(0, -1)) await page.keyboard.down(key);
-          await page.keyboard.press(keys[keys.length - 1]);
-          for (const key of keys.slice(0, -1).reverse()) await page.keyboard.up(key);
-        },
-        click: (selector) => page.click(selector),
-        close: () => page.close(),
-      };
-    },
+    // Chords as "Control+Equal": the modifiers held around the last key.
+    open: (url) => openTab(browser, url, async (page, chord) => {
+      const keys = chord.split('+');
+      for (const key of keys.slice(0, -1)) await page.keyboard.down(key);
+      await page.keyboard.press(keys[keys.length - 1]);
+      for (const key of keys.slice(0, -1).reverse()) await page.keyboard.up(key);
+    }),
     close: () => browser.close(),
   };
 }

@@ -316,7 +316,8 @@ for (const engine of engines) describe(engine, () => {
     console.log(`${engine}: ${found.recorded.toFixed(1)} s recorded (pace ${found.paceppm.toFixed(0)} ppm off the wall clock), ` +
                 `the song found at ${found.found} of ${found.probes} half seconds, ${found.breaks.length} breaks, ${found.bursts.length} bursts; ` +
                 `${fixed(found.fps)} frames a second (step ${fixed(found.frameInterval)} ms), longest stall ${found.longestStall.toFixed(2)} s; ` +
-                `underruns ${JSON.stringify(found.underruns)}; main-thread tasks over 1 s ${log.longTasks.filter(([, d]) => d > 1000).length}`);
+                `underruns ${JSON.stringify(found.underruns)}; main-thread tasks over 1 s ${log.longTasks.filter(([, d]) => d > 1000).length}; ` +
+                `the click reached the page ${(log.clickedAt - moves[0].wall * 1000).toFixed(0)} ms after the test sent it`);
     console.log(`${engine}: sound minus picture (ms): ${found.cuts.map((c) => `${c.cut} after ${c.after} ${c.clean ? c.ms.toFixed(1) : 'unclear'}`).join(', ')}; median ${found.median.toFixed(1)}`);
     console.log(`${engine}: answers (ms, sound / picture): ${found.responses.map((r) => `${r.what} at ${r.at.toFixed(1)} s ${fixed(r.sound, 0)} / ${fixed(r.picture, 0)}`).join(', ')}`);
     for (const line of [...problems, ...found.breaks, ...found.bursts]) console.log(`${engine}:   ${line}`);
