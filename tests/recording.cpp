@@ -253,7 +253,10 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
                  const std::vector<Frame>& frames, const ClockTie& tie, double wall, double nextWall, bool stops,
                  bool fromSilence) {
     Response response;
-    const long from = tie.frameAt(wall), until = std::min({tie.frameAt(nextWall), from + 3 * kRate, long(heard.size())});
+    // From a tenth of a second before the move: the clicks place the recording on the wall clock
+    // to within the few milliseconds the sink takes to start a stream, and a fast answer can
+    // look a little early.
+    const long from = tie.frameAt(wall) - kRate / 10, until = std::min({tie.frameAt(nextWall), from + 3 * kRate, long(heard.size())});
     if (fromSilence) {
         for (long x = std::max(0L, from); x < until; ++x)
             if (std::abs(heard[x]) > 8) {

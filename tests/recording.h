@@ -100,11 +100,11 @@ std::vector<CutTiming> timeCuts(const std::vector<float>& heard, const std::vect
                                 const std::vector<Frame>& frames, const std::vector<Move>& moves, const ClockTie& tie);
 double median(std::vector<double> values);
 
-// How long after a move its effect was heard and seen (ms; negative: not measurable): the sound
+// How long after a move its effect was heard and seen (ms; -1000: not measurable): the sound
 // leaves the song it played (a pause, a seek) or starts from silence (a resume, a start), and the
 // picture stops moving (a pause) or first changes (the others).
 struct Response {
-    double sound = -1, picture = -1;
+    double sound = -1000, picture = -1000;
 };
 Response respond(const std::vector<float>& heard, const std::vector<float>& song, const std::vector<Probe>& probes,
                  const std::vector<Frame>& frames, const ClockTie& tie, double wall, double nextWall, bool stops,

@@ -87,7 +87,8 @@ json check(const json& run) {
         const std::string& what = moves[i].what;
         const double next = i + 1 < moves.size() ? moveWalls[i + 1] : tie.walls[1];
         const Response r = respond(heard, song, probes, frames, tie, moveWalls[i], next, what == "pause", what != "pause" && what != "seek");
-        out["responses"].push_back({{"what", what}, {"at", moveWalls[i] - double(run.at("runStart"))}, {"sound", r.sound}, {"picture", r.picture}});
+        const auto ms = [](double value) { return value > -1000 ? json(value) : json(); };  // null: not measurable
+        out["responses"].push_back({{"what", what}, {"at", moveWalls[i] - double(run.at("runStart"))}, {"sound", ms(r.sound)}, {"picture", ms(r.picture)}});
     }
     out["underruns"] = underruns(run.at("serverLog"));
 

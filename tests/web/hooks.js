@@ -6,10 +6,12 @@
 'use strict';
 (function () {
   const wall = () => performance.timeOrigin + performance.now();
-  const log = (window.showLog = { frames: [], clickedAt: null, longTasks: [], errors: [] });
   window.addEventListener('error', (event) => log.errors.push(String(event.message)));
   window.addEventListener('unhandledrejection', (event) => log.errors.push(String(event.reason)));
-  document.addEventListener('click', () => { log.clickedAt = log.clickedAt ?? wall(); }, true);
+  // When the page got each key, click and seek-bar move: the test's actions land a driver's
+  // round trip after it sends them.
+  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [] });
+  for (const type of ['keydown', 'click', 'input']) window.addEventListener(type, (event) => log.events.push([event.type, wall()]), true);
 
   // A browser without WebAssembly, on request (?without=WebAssembly).
   if (new URLSearchParams(location.search).get('without') === 'WebAssembly') delete window.WebAssembly;
