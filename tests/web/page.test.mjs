@@ -240,7 +240,7 @@ for (const engine of engines) describe(engine, () => {
     const stopRecording = await sound.record(recording);
     // One core kept busy, as on a machine doing something else too.
     const busy = spawn(process.execPath, ['-e', 'for (;;);'], { stdio: 'ignore' });
-    const moves = [];  // {what, wall: when the test asked for it (s), song: the song frame it goes to}
+    const moves = [];  // {what, wall: when the test sent it, then when the page got it (s), song: the song frame it goes to}
     const problems = [];
     let page, runStart, log;
     const clicks = [];
