@@ -248,7 +248,7 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     std::string error;
     ASSERT_TRUE(tieClicks(heard, clickWalls, tie, error)) << error;
     for (size_t i = 0; i < moveWalls.size(); ++i)
-        moves.push_back({pressed[i] == "space\n" ? "the pause" : pressed[i] == "home\n" ? "Home" : "Page Up", tie.frameAt(moveWalls[i])});
+        moves.push_back({pressed[i] == "space\n" ? "the pause" : pressed[i] == "home\n" ? "Home" : "Page Up", moveWalls[i]});
 
     // The exact samples the show plays.
     SongMix mix;

@@ -166,7 +166,10 @@ std::vector<std::string> findBreaks(const std::vector<Probe>& probes, const std:
     if (probes.empty()) return breaks;
     // Whether a move's sound (arriving within `settle`) can explain a change between two probes.
     const auto nearMove = [&](long from, long to) {
-        return std::any_of(moves.begin(), moves.end(), [&](const Move& m) { return m.at < to + kProbeLength && m.at + settle > from; });
+        return std::any_of(moves.begin(), moves.end(), [&](const Move& m) {
+            const long at = tie.frameAt(m.wall);
+            return at < to + kProbeLength && at + settle > from;
+        });
     };
     // The song is under way once two probes in a row find it at one lag: the first can straddle
     // the start of the sound, half silence.
@@ -227,7 +230,7 @@ std::vector<CutTiming> timeCuts(const std::vector<float>& heard, const std::vect
         CutTiming timing{cut.ms, "the start"};
         double movedAt = 0;  // frames before the latest move are another showing of the scene
         for (const Move& m : moves)
-            if (tie.wallAt(m.at) < heardWall) timing.afterMove = m.what, movedAt = tie.wallAt(m.at);
+            if (m.wall < heardWall) timing.afterMove = m.what, movedAt = m.wall;
         // The frames within a second of the sound: exactly one change into the cut's scene.
         double shownWall = 0;
         int changes = 0;

@@ -63,10 +63,10 @@ struct Probe {
 std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector<float>& song, long from, long to,
                               const std::vector<long>& targets);
 
-// A move the player was asked for (a key, a click, the seek bar), at a recording frame.
+// A move the player was asked for (a key, a click, the seek bar), at a wall time.
 struct Move {
     std::string what;
-    long at = 0;
+    double wall = 0;
 };
 // Breaks: where the song's place jumps by more than kBreak, or the sound goes silent or is not the
 // song, between two probes, with no move within `settle` frames before to explain it. Silence is

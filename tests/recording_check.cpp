@@ -44,7 +44,7 @@ json check(const json& run) {
     std::vector<double> moveWalls;
     std::vector<long> targets;
     for (const json& m : run.at("moves")) {
-        moves.push_back({m.at("what"), tie.frameAt(m.at("wall"))});
+        moves.push_back({m.at("what"), m.at("wall")});
         moveWalls.push_back(m.at("wall"));
         if (!m.at("song").is_null()) targets.push_back(m.at("song"));
     }
@@ -59,8 +59,8 @@ json check(const json& run) {
     // Silence is expected from a pause until the next move.
     std::vector<std::pair<long, long>> quiet;
     for (size_t i = 0; i + 1 < moves.size(); ++i)
-        if (moves[i].what == "pause") quiet.push_back({moves[i].at, moves[i + 1].at});
-    if (!moves.empty() && moves.back().what == "pause") quiet.push_back({moves.back().at, long(heard.size())});
+        if (moves[i].what == "pause") quiet.push_back({tie.frameAt(moveWalls[i]), tie.frameAt(moveWalls[i + 1])});
+    if (!moves.empty() && moves.back().what == "pause") quiet.push_back({tie.frameAt(moveWalls.back()), long(heard.size())});
     out["breaks"] = findBreaks(probes, moves, long(double(run.at("settle")) * kRate), quiet, long(song.size()), tie, run.at("runStart"));
 
     // No burst: from each start from the song's beginning, nothing louder than its first seconds.
@@ -70,7 +70,8 @@ json check(const json& run) {
     for (size_t i = 0; i < moves.size(); ++i) {
         if (run.at("moves")[i].at("song") != 0) continue;
         float peak = 0;
-        for (long x = std::max(0L, moves[i].at); x < moves[i].at + 2 * kRate && x < long(heard.size()); ++x) peak = std::max(peak, std::abs(heard[x]));
+        const long from = std::max(0L, tie.frameAt(moveWalls[i]));
+        for (long x = from; x < from + 2 * kRate && x < long(heard.size()); ++x) peak = std::max(peak, std::abs(heard[x]));
         if (peak > songPeak * 1.1f + 600) out["bursts"].push_back(moves[i].what + ": peak " + std::to_string(int(peak)) + ", the song's " + std::to_string(int(songPeak)));
     }
 
