@@ -283,10 +283,10 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
             }
         }
         double dot = 0, own = 0;  // the recording's gain against the song, over the moment before
-        for (long x = std::max(0L, from - kRate / 4); found && x < from && x + lag < long(song.size()); ++x)
+        for (long x = std::max({0L, from - kRate / 4, -lag}); found && x < from && x + lag < long(song.size()); ++x)
             dot += double(heard[x]) * song[x + lag], own += double(song[x + lag]) * song[x + lag];
         const double gain = own > 0 ? dot / own : 1;
-        for (long x = std::max(0L, from); found && x + kBlock < until && x + lag + kBlock < long(song.size()); x += kBlock) {
+        for (long x = std::max({0L, from, -lag}); found && x + kBlock < until && x + lag + kBlock < long(song.size()); x += kBlock) {
             double expected = 0, residual = 0;
             for (long i = x; i < x + kBlock; ++i) {
                 const double s = gain * song[i + lag];

@@ -293,6 +293,7 @@ for (const engine of engines) describe(engine, () => {
       await wait(1500);
       log = await page.evaluate(() => window.showLog);
       clicks.push(await sound.click(clickSound));
+      await wait(500);  // the click through the monitor into the recording
     } finally {
       busy.kill();
       await stopRecording();
