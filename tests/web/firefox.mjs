@@ -10,6 +10,9 @@ export async function launch({ env, folder }) {
     headless: true,
     env,
     userDataDir: folder,
+    // A call Firefox never answers (now and then a key press, on a loaded machine) fails the
+    // test within a minute rather than three.
+    protocolTimeout: 60000,
     extraPrefsFirefox: {
       // Sound after the click, as a viewer who pressed play has it, and no prompt in the way.
       'media.autoplay.default': 0,

@@ -30,9 +30,9 @@ export async function startSoundServer(folder) {
     throw new Error('PulseAudio did not start (are pulseaudio and pulseaudio-utils installed?)');
   }
   const pcm = ['--raw', '--format=s16le', '--rate=44100', '--channels=2'];
-  // A canary: silence with a short queue into a sink of its own, whose underruns say that the
-  // machine starved a plain client too, not only the browser.
-  const children = [`--stream-name=silence --latency-msec=500`, `--stream-name=canary -d canary --latency-msec=46`]
+  // A canary: silence into a sink of its own with a queue about as long as the page's device
+  // buffers, whose underruns say that the machine starved a plain client too, not only the browser.
+  const children = [`--stream-name=silence --latency-msec=500`, `--stream-name=canary -d canary --latency-msec=100`]
     .map((options) => spawn('/bin/sh', ['-c', `exec pacat ${pcm.join(' ')} ${options} < /dev/zero`], { env, stdio: 'ignore' }));
   return {
     env,
