@@ -215,7 +215,8 @@ for (const engine of engines) describe(engine, () => {
     for (const t of targets) {
       await page.seek(t);
       if (await canvasHash(page) !== fnv(expected.get(t))) differing.push(t);
-      assert.equal(await page.evaluate(hash), `#t=${(t / 1000).toFixed(1)}`, 'the address follows a paused seek');
+      assert.equal(await page.evaluate(hash), `#t=${(t / 1000).toFixed(1)}`,
+                   `the address follows a paused seek (the page's errors: ${JSON.stringify(await errorsOf(page))})`);
     }
     console.log(`${engine}: ${targets.length} seeks compared with the renderer's continuous frames, ${differing.length} differ`);
     assert.deepEqual(differing, [], 'seek targets whose frame differs');
