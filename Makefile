@@ -72,8 +72,8 @@ preview: configure
 	$(BUILD)/capture --module assets/musa.xm --gif --from 6000 --to 11000 --out docs/preview.gif
 
 # The show as a web page (WebAssembly through Debian's emscripten) in build-web/site, the folder
-# a web host serves; serve-web serves it here. test-web checks it in headless Chromium against
-# the desktop renderer's frames.
+# a web host serves; serve-web serves it here. test-web checks it in Chromium, Firefox and WebKit
+# against the desktop renderer's frames and, through recording-check, the recorded song.
 WEB  ?= build-web
 PORT ?= 8000
 .PHONY: web serve-web test-web
@@ -85,7 +85,7 @@ serve-web:
 	node scripts/serve-web.mjs $(WEB)/site $(PORT)
 
 test-web: configure
-	cmake --build $(BUILD) -j$(JOBS) --target render png2src capture
+	cmake --build $(BUILD) -j$(JOBS) --target render png2src capture recording-check
 	scripts/build-web.sh $(BUILD) $(WEB)
 	npm ci --no-audit --no-fund --silent
 	node --test tests/web/page.test.mjs

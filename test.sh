@@ -2,7 +2,7 @@
 # test.sh: installs what is missing, builds, and runs every test.
 #   ./test.sh       the desktop build and its sanitizer build
 #   ./test.sh arm   the ARM soft-float cross build under qemu
-#   ./test.sh web   the WebAssembly build in headless Chromium
+#   ./test.sh web   the WebAssembly build in Chromium, Firefox and WebKit
 #   ./test.sh windows  the Windows build under Wine
 set -e
 cd "$(dirname "$0")"

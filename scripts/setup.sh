@@ -2,20 +2,23 @@
 # setup.sh: installs the Debian packages the project needs that are not installed yet.
 #   scripts/setup.sh          what building, playing and testing on the desktop need
 #   scripts/setup.sh arm      that, plus the ARM cross toolchain, qemu and GoogleTest's sources
-#   scripts/setup.sh web      that, plus emscripten, node with npm, and Chromium for the page's test
+#   scripts/setup.sh web      that, plus emscripten, node with npm, and the page test's three engines:
+#                             Chromium, Firefox ESR, and WebKitGTK's WebDriver with the GStreamer
+#                             plugins that carry its sound to PulseAudio
 #   scripts/setup.sh windows  that, plus the MinGW-w64 cross compilers, Wine and zip for show.exe
 set -e
 
 packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpng-dev
   libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool"
 packages="$packages ffmpeg"  # build/capture's encoder, and the decoder its tests read back with
-# The playback test's private sound server and its recorder.
-packages="$packages pulseaudio pulseaudio-utils"
+# The playback test's private sound server and its recorder, and the reader of the browser test's runs.
+packages="$packages pulseaudio pulseaudio-utils nlohmann-json3-dev"
 if [ "$1" = arm ]; then
   packages="$packages gcc-arm-linux-gnueabi g++-arm-linux-gnueabi qemu-user googletest"
 fi
 if [ "$1" = web ]; then
-  packages="$packages emscripten nodejs chromium dpkg-dev"
+  packages="$packages emscripten nodejs chromium dpkg-dev firefox-esr webkit2gtk-driver
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 fi
 # dpkg-dev for apt-get source, which unpacks the Windows build's SDL 2, sdl12-compat and libmikmod.
 if [ "$1" = windows ]; then

@@ -19,13 +19,14 @@
 
 #include "flip_log.h"
 #include "process.h"
+#include "recording.h"
 #include "song/song.h"
 
 namespace fs = std::filesystem;
+using namespace recording;
 
 namespace {
 
-constexpr int kRate = kMixRate;
 // Scene cuts whose music has a clear onset: the helmet, the stripes and logo, the pan, the voxel
 // landscape, the plasma warp.
 constexpr int32_t kCuts[] = {8800, 17000, 34500, 51000, 59600};
@@ -34,11 +35,6 @@ constexpr double kPauseSeconds = 2;
 constexpr double kDummySeconds = 13;
 constexpr double kRateFrom = 2, kRateTo = 12;  // the stretch of a run whose frames are counted
 constexpr double kTolerance = 20, kMedianTolerance = 10;  // milliseconds
-constexpr long kBreak = kRate * 3 / 1000;  // a jump of the song's place in the recording that is a break
-constexpr long kProbeStep = kRate / 2, kProbeLength = kRate / 10;  // the song looked for every half second
-constexpr int kClickFrames = kRate / 20;
-constexpr long kAround = kRate / 5;  // the song around a cut, before and after it, that is looked for
-constexpr double kMatch = 0.9;  // the normalised correlation that counts as the song found
 constexpr double kStall = 0.25;  // seconds without a flip: the machine did not run the show
 const std::string kPcm = "--raw --format=s16le --rate=44100 --channels=2 --latency-msec=";
 
@@ -55,63 +51,9 @@ std::vector<T> readRecords(const std::string& path) {
     return records;
 }
 
-// 16-bit stereo frames as one mono sum per frame.
-std::vector<float> mono(const std::vector<int16_t>& samples) {
-    std::vector<float> sum;
-    for (size_t i = 0; i + 1 < samples.size(); i += 2) sum.push_back(float(samples[i]) + samples[i + 1]);
-    return sum;
-}
-
-// The normalised correlation (1 for an exact copy up to scale) of `pattern` with `signal` from
-// `start`, over every step-th frame.
-double score(const std::vector<float>& signal, long start, const float* pattern, long length, long step = 1) {
-    if (start < 0 || start + length > long(signal.size())) return 0;
-    double dot = 0, energy = 0, patternEnergy = 0;
-    for (long i = 0; i < length; i += step) {
-        dot += double(signal[start + i]) * pattern[i];
-        energy += double(signal[start + i]) * signal[start + i];
-        patternEnergy += double(pattern[i]) * pattern[i];
-    }
-    return dot / std::sqrt(patternEnergy * energy + 1);
-}
-
-// The best match of `pattern` in `signal` over starts [from, to), coarse then to the frame; of
-// equal matches (a bar the song repeats) the one nearest `expected`.
-std::pair<long, double> bestMatch(const std::vector<float>& signal, const float* pattern, long length, long from, long to,
-                                  long expected) {
-    std::vector<std::pair<long, double>> found;
-    for (long start = std::max(0L, from); start < to; start += 2)
-        if (score(signal, start, pattern, length, 16) >= kMatch) {
-            std::pair<long, double> best{start, 0};
-            for (long s = start - 2; s < start + 3; ++s)
-                if (const double c = score(signal, s, pattern, length); c > best.second) best = {s, c};
-            if (best.second >= kMatch) found.push_back(best);
-            start += 16;
-        }
-    std::pair<long, double> best{-1, 0};
-    for (const auto& f : found) best = f.second > best.second ? f : best;
-    for (const auto& f : found)
-        if (f.second > best.second - 0.002 && std::abs(f.first - expected) < std::abs(best.first - expected)) best = f;
-    return best;
-}
-
-long distance(const FlipRecord& a, const FlipRecord& b) {
-    long d = 0;
-    for (int i = 0; i < kFlipGrid * kFlipGrid; ++i)
-        for (int shift : {0, 8, 16}) d += std::abs(int(a.pixels[i] >> shift & 0xFF) - int(b.pixels[i] >> shift & 0xFF));
-    return d;
-}
-
-// A burst of noise written into the sink with pacat, the same each time; returns the wall time of the write.
-double playClick(std::vector<float>& click) {
-    std::vector<int16_t> frames;
-    std::minstd_rand noise(12345);
-    click.clear();
-    for (int i = 0; i < kClickFrames; ++i) {
-        const int16_t v = int16_t(int(noise() % 32768) - 16384);
-        frames.insert(frames.end(), {v, v});
-        click.push_back(2.0f * v);
-    }
+// The click written into the sink with pacat; returns the wall time of the write.
+double playClick() {
+    const std::vector<int16_t> frames = clickFrames();
     FILE* pacat = popen(("pacat " + kPcm + "20").c_str(), "w");
     sleepFor(0.5);  // connected, waiting for data
     const double written = monotonicSeconds();
@@ -119,6 +61,7 @@ double playClick(std::vector<float>& click) {
     pclose(pacat);
     return written;
 }
+
 
 // The real show with the real song, its flips logged, and keys to press.
 struct Show {
@@ -173,20 +116,6 @@ double framesPerSecond(const std::vector<FlipRecord>& flips, double from) {
            }) / (kRateTo - kRateFrom);
 }
 
-// Where the song is found in a stretch of the recording: the recording frame, and the song's
-// frame there less it (the lag); silent stretches and lost ones (sound, but not the song near
-// where it can be) have none.
-struct Probe {
-    long at;
-    enum { song, silent, lost } kind;
-    long lag = 0;
-};
-
-// Keys as the show took them: the wall time of the flip after which they went into the queue.
-struct Move {
-    std::string what;
-    double wall = 0;
-};
 
 }  // namespace
 
@@ -217,18 +146,22 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     times.pop_back();
     const ProcessResult drawn = runProcess({RENDER_BINARY, "--times", times, "--format", "raw", "--out", folder + "/refs"});
     ASSERT_EQ(drawn.status, 0) << drawn.output;
-    std::map<int32_t, FlipRecord> grids;
-    for (int32_t cut : kCuts)
+    const auto pixelsOf = [](const FlipRecord& f) {
+        std::array<uint32_t, kGrid> pixels;
+        std::copy_n(f.pixels, kGrid, pixels.begin());
+        return pixels;
+    };
+    std::vector<Cut> cuts;
+    for (int32_t cut : kCuts) {
+        std::array<uint32_t, kGrid> grids[2];
         for (int32_t t : {cut - 1, cut}) {
             std::vector<uint32_t> frame = readRecords<uint32_t>(folder + "/refs/" + std::to_string(t) + ".raw");
             frame.resize(320 * 240);
-            grids[t] = sampleGrid(frame.data(), 320 * 4);
+            grids[t - cut + 1] = pixelsOf(sampleGrid(frame.data(), 320 * 4));
         }
-    // Whether a flip shows the scene that begins at the cut rather than the one that ends there.
-    const auto showsSceneAt = [&](int32_t cut, const FlipRecord& f) {
-        return distance(f, grids[cut]) < distance(f, grids[cut - 1]);
-    };
-    const auto plasma = [&](const FlipRecord& f) { return showsSceneAt(kCuts[4], f); };
+        cuts.push_back({cut, grids[0], grids[1]});
+    }
+    const auto plasma = [&](const FlipRecord& f) { return showsCut(pixelsOf(f), cuts[4]); };
 
     // Record the monitor; a click of known wall time ties the recording to the wall clock. A
     // stream of silence keeps the sink running, so the recording has no holes between sounds; its
@@ -242,8 +175,7 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     Background recorder({"/bin/sh", "-c", "exec parec " + kPcm + "5 -d show.monitor " + recording});
     for (int i = 0; i < 200 && (!fs::exists(recording) || fs::file_size(recording) == 0); ++i) sleepFor(0.05);
     sleepFor(0.2);
-    std::vector<float> click;
-    double clickWalls[2] = {playClick(click), 0};
+    double clickWalls[2] = {playClick(), 0};
     sleepFor(0.3);
 
     // The player's run. Each wait is for the latest flip, after the keys before it were taken.
@@ -280,7 +212,7 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     sleepFor(1);
     const Stopped pulse = stop(show, SIGINT);
     sleepFor(0.3);
-    clickWalls[1] = playClick(click);  // after the show, for the recording's pace
+    clickWalls[1] = playClick();  // after the show, for the recording's pace
     stopProcess(recorder, SIGINT);
     stopProcess(silence);
     stopProcess(canary);
@@ -301,110 +233,35 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     }
     EXPECT_GT(pulseRate, dummyRate / 3) << "the frame loop waits on the sound";
 
-    // The moves as the show took them: the wall time of the flip after which the keys went in.
+    // The moves as the show took them: the flip after which the keys went in.
     std::vector<Move> moves;
+    std::vector<double> moveWalls;
     for (size_t i = 1; i < pulse.flips.size(); ++i)
-        if (pulse.flips[i].keys != pulse.flips[i - 1].keys) moves.push_back({pressed.at(moves.size()), wallOf(pulse.flips[i])});
-    ASSERT_EQ(moves.size(), pressed.size()) << "the show did not take every key press";
+        if (pulse.flips[i].keys != pulse.flips[i - 1].keys) moveWalls.push_back(wallOf(pulse.flips[i]));
+    ASSERT_EQ(moveWalls.size(), pressed.size()) << "the show did not take every key press";
     double longestStall = 0;
     for (size_t i = 1; i < pulse.flips.size(); ++i) longestStall = std::max(longestStall, wallOf(pulse.flips[i]) - wallOf(pulse.flips[i - 1]));
 
     std::vector<int16_t> heardSamples = readRecords<int16_t>(recording);
     const std::vector<float> heard = mono(heardSamples);
-    // Two clicks tie the recording to the wall clock (the sink's pace differs from it by some
-    // hundred parts per million). The first is the recording's first sound, the second its last
-    // after a fifth of a second of silence. A click's first sound is the click less the few
-    // milliseconds the sink had already passed to the monitor when its stream joined: which frame
-    // of the click it is places the click's start.
-    const std::vector<float> quiet(kRate / 5, 0.0f);
-    const auto afterQuiet = std::find_end(heard.begin(), heard.end(), quiet.begin(), quiet.end());
-    const auto sound = [](float v) { return v != 0; };
-    long clickAt[2];
-    for (int c = 0; c < 2; ++c) {
-        const long first = std::min(std::find_if(c == 0 ? heard.begin() : afterQuiet, heard.end(), sound) - heard.begin(), long(heard.size()) - 3);
-        const long skipped = std::search(click.begin(), click.end(), heard.begin() + first, heard.begin() + first + 3) - click.begin();
-        ASSERT_LT(skipped, long(click.size())) << "click " << c << " is not in the recording";
-        clickAt[c] = first - skipped;
-    }
-    const double perFrame = (clickWalls[1] - clickWalls[0]) / double(clickAt[1] - clickAt[0]);
-    const auto wallAt = [&](long frame) { return clickWalls[0] + double(frame - clickAt[0]) * perFrame; };
-    const auto frameAt = [&](double wall) { return clickAt[0] + long((wall - clickWalls[0]) / perFrame); };
+    ClockTie tie;
+    std::string error;
+    ASSERT_TRUE(tieClicks(heard, clickWalls, tie, error)) << error;
+    for (size_t i = 0; i < moveWalls.size(); ++i)
+        moves.push_back({pressed[i] == "space\n" ? "the pause" : pressed[i] == "home\n" ? "Home" : "Page Up", moveWalls[i]});
 
     // The exact samples the show plays.
     SongMix mix;
-    std::string error;
     ASSERT_TRUE(mixSong(SHOW_ASSETS "/musa.xm", kPlayChunk, mix, error)) << error;
     const std::vector<float> song = mono(mix.samples);
 
-    // The song followed through the recording: every half second a tenth of a second of it,
-    // looked for where the song would be next (the same lag), a little around it (a break), where
-    // the song stopped for a pause, and where each seek goes.
-    std::vector<long> targets = {songFrameAt(kFrom), 0};
-    std::vector<Probe> probes;
-    long lag = 0, lastSong = -1;  // the latest lag, and the song's frame at the end of the latest probe found
-    for (long at = clickAt[0] + kRate / 5; at + kProbeLength < clickAt[1] - kRate / 5; at += kProbeStep) {
-        const float* stretch = heard.data() + at;
-        if (std::all_of(stretch, stretch + kProbeLength, [](float v) { return std::abs(v) < 4; })) {
-            probes.push_back({at, Probe::silent});
-            continue;
-        }
-        std::pair<long, double> best{-1, 0};
-        if (lastSong >= 0 && score(song, at + lag, stretch, kProbeLength) > 0.99) best = {at + lag, 1};
-        // A stream that runs dry goes on where it stopped, later: the song is between where it was
-        // last found and where it would be without a break (a pause alike).
-        if (best.first < 0 && lastSong >= 0)
-            best = bestMatch(song, stretch, kProbeLength, std::min(lastSong, at + lag) - kRate / 3, at + lag + kRate / 3, at + lag);
-        for (long target : targets)
-            if (best.first < 0) best = bestMatch(song, stretch, kProbeLength, target - kRate / 20, target + kRate, target);
-        if (best.first < 0) {
-            probes.push_back({at, Probe::lost});
-            continue;
-        }
-        lag = best.first - at;
-        lastSong = best.first + kProbeLength;
-        probes.push_back({at, Probe::song, lag});
-    }
-
-    // A break: the song's place jumps, or goes silent or unrecognisable, between two probes, where
-    // no key press can explain it (the sound of a press arrives within half a second).
-    const auto nearMove = [&](long from, long to) {
-        return std::any_of(moves.begin(), moves.end(), [&](const Move& m) {
-            const long at = frameAt(m.wall);
-            return at < to + kProbeLength && at + kRate / 2 > from;
-        });
-    };
-    const long showFrom = frameAt(show.started);
-    // The song is under way once two probes in a row find it at one lag: the first can straddle
-    // the start of the sound, half silence.
-    long firstSong = probes.back().at;
-    for (size_t i = 1; i < probes.size(); ++i)
-        if (probes[i].kind == Probe::song && probes[i - 1].kind == Probe::song &&
-            std::abs(probes[i].lag - probes[i - 1].lag) <= kBreak) {
-            firstSong = probes[i].at;
-            break;
-        }
-    const long lastSongProbe = std::find_if(probes.rbegin(), probes.rend(), [](const Probe& p) { return p.kind == Probe::song; })->at;
-    std::vector<std::string> breaks;
-    const Move* pause = nullptr;
-    for (const Move& m : moves)
-        if (m.what == "space\n" && !pause) pause = &m;
-    ASSERT_NE(pause, nullptr);
-    const long pausedFrom = frameAt(pause[0].wall), pausedTo = frameAt(pause[1].wall) + kRate / 2;
-    for (size_t i = 1; i < probes.size(); ++i) {
-        const Probe &p = probes[i], &before = probes[i - 1];
-        if (p.at <= firstSong || p.at > lastSongProbe || p.at < showFrom) continue;
-        std::ostringstream text;
-        text.precision(1);
-        text << std::fixed << "at " << (wallAt(p.at) - show.started) << " s of the run: ";
-        if (p.kind == Probe::silent && p.at > pausedFrom && p.at < pausedTo) continue;  // the pause
-        if (p.kind == Probe::silent) text << "silence";
-        else if (p.kind == Probe::lost) text << "not the song";
-        else if (before.kind == Probe::song && std::abs(p.lag - before.lag) > kBreak && !nearMove(before.at, p.at))
-            text << "the song jumps by " << (p.lag - before.lag) * 1000.0 / kRate << " ms";
-        else continue;
-        if (p.kind != Probe::song && nearMove(before.at, p.at)) continue;
-        breaks.push_back(text.str());
-    }
+    // The song followed through the recording, from where the show starts and where Page Up goes.
+    const std::vector<Probe> probes = followSong(heard, song, tie.at[0] + kRate / 5, tie.at[1] - kRate / 5, {songFrameAt(kFrom), 0});
+    const auto pause = std::find(pressed.begin(), pressed.end(), "space\n") - pressed.begin();
+    ASSERT_LT(pause + 1, long(pressed.size()));
+    const long pausedFrom = tie.frameAt(moveWalls[pause]), pausedTo = tie.frameAt(moveWalls[pause + 1]) + kRate / 2;
+    // The sound of a key press arrives within half a second.
+    const std::vector<std::string> breaks = findBreaks(probes, moves, kRate / 2, {{pausedFrom, pausedTo}}, long(song.size()), tie, show.started);
 
     // The pause: the sound stops, silence, and the song goes on from the sample where it stopped.
     const auto silentRun = [&](long at) { return heardSamples[2 * at] == 0 && heardSamples[2 * at + 1] == 0; };
@@ -421,87 +278,44 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     const double pauseHeard = double(gapTo - gapFrom) / kRate, pauseResumed = (goesOnAt - stoppedAt) * 1000.0 / kRate;
 
     // PulseAudio's own count: underruns of the show's stream and of the silence beside it.
-    std::map<std::string, int> underruns;
-    {
-        std::ifstream log(serverLog);
-        // A stream that ends runs dry as it goes: an underrun just before its input is freed is that.
-        std::map<std::string, int> lastUnderrunLine;
-        int number = 0;
-        for (std::string line; std::getline(log, line); ++number)
-            if (const size_t at = line.find("underrun of '"); at != std::string::npos) {
-                const std::string stream = line.substr(at + 13, line.find('\'', at + 13) - at - 13);
-                ++underruns[stream];
-                lastUnderrunLine[stream] = number;
-            } else if (const size_t freed = line.find("Freeing input "); freed != std::string::npos) {
-                for (auto& [stream, seen] : lastUnderrunLine)
-                    if (line.find('"' + stream + '"') != std::string::npos && number - seen < 8) --underruns[stream], seen = -100;
-            }
-    }
+    const std::map<std::string, int> counted = underruns(serverLog);
 
-    // Picture against sound at every cut heard: where the song is found with a constant lag, the
-    // song around the cut at exactly that lag, then the first frame of the new scene.
+    // Picture against sound at every cut heard.
+    std::vector<Frame> frames;
+    for (const FlipRecord& f : pulse.flips) {
+        frames.push_back({wallOf(f), pixelsOf(f)});
+    }
+    const std::vector<CutTiming> heardCuts = timeCuts(heard, song, probes, cuts, frames, moves, tie);
     std::vector<double> offsets;
     std::vector<std::string> cutFailures;
-    std::vector<std::pair<long, int32_t>> heardCuts;  // recording frame, cut
-    for (size_t i = 0; i < probes.size(); ++i) {
-        if (probes[i].kind != Probe::song) continue;
-        for (int32_t cut : kCuts) {
-            const long songAt = songFrameAt(cut), at = songAt - probes[i].lag;
-            // Near the probe on either side: after a move the first probe to find the song can
-            // come after a cut that follows the move closely.
-            if (at < probes[i].at - kProbeStep || at >= probes[i].at + kProbeStep) continue;
-            if (score(heard, at - kAround, song.data() + songAt - kAround, 2 * kAround) < kMatch) continue;
-            if (std::none_of(heardCuts.begin(), heardCuts.end(), [&](const auto& h) { return h.second == cut && std::abs(h.first - at) < kBreak; }))
-                heardCuts.push_back({at, cut});
-        }
-    }
-    std::sort(heardCuts.begin(), heardCuts.end());
-    for (const auto& [at, cut] : heardCuts) {
-        const double heardWall = wallAt(at);
-        std::string afterMove = "the start";
-        double movedAt = 0;  // frames before the latest move are another showing of the scene
-        for (const Move& m : moves)
-            if (m.wall < heardWall)
-                afterMove = m.what == "space\n" ? "the pause" : m.what == "home\n" ? "Home" : "Page Up", movedAt = m.wall;
-        double shownWall = 0;
-        int changes = 0;
-        for (bool wasNew = false; const FlipRecord& f : pulse.flips)
-            if (const double wall = wallOf(f); std::abs(wall - heardWall) <= 1 && wall > movedAt) {
-                if (showsSceneAt(cut, f) && !wasNew) shownWall = wall, ++changes;
-                wasNew = showsSceneAt(cut, f);
-            }
+    for (const CutTiming& c : heardCuts) {
         std::ostringstream text;
         text.precision(1);
-        text << std::fixed << "cut " << cut << " after " << afterMove;
-        if (changes != 1) {
+        text << std::fixed << "cut " << c.cut << " after " << c.afterMove;
+        if (!c.clean) {
             cutFailures.push_back(text.str() + ": the frames around it do not show one clean change of scene");
             continue;
         }
-        offsets.push_back((heardWall - shownWall) * 1000);
-        text << ": heard " << offsets.back() << " ms after it was shown";
+        offsets.push_back(c.ms);
+        text << ": heard " << c.ms << " ms after it was shown";
         printf("%s\n", text.str().c_str());
-        if (std::abs(offsets.back()) > kTolerance) cutFailures.push_back(text.str());
+        if (std::abs(c.ms) > kTolerance) cutFailures.push_back(text.str());
     }
-    double median = 0;
-    if (!offsets.empty()) {
-        std::vector<double> sorted = offsets;
-        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        median = sorted[sorted.size() / 2];
-    }
+    const double medianOffset = median(offsets);
 
     int probesFound = 0;
     for (const Probe& p : probes) probesFound += p.kind == Probe::song;
     printf("song followed at %d of %zu half seconds; %zu breaks; pause: %.2f s of silence, resumed %+.1f ms from where it stopped\n",
            probesFound, probes.size(), breaks.size(), pauseHeard, pauseResumed);
     for (const std::string& b : breaks) printf("  break %s\n", b.c_str());
-    for (const auto& [stream, count] : underruns) printf("PulseAudio counted %d underruns of '%s'\n", count, stream.c_str());
-    printf("cuts heard: %zu, median offset %+.1f ms; longest time between flips %.3f s\n", heardCuts.size(), median, longestStall);
+    for (const auto& [stream, count] : counted) printf("PulseAudio counted %d underruns of '%s'\n", count, stream.c_str());
+    printf("cuts heard: %zu, median offset %+.1f ms; longest time between flips %.3f s\n", heardCuts.size(), medianOffset, longestStall);
 
     // A machine that did not run the show (the server saw the streams starve, or the frames
     // stopped) cannot tell a fault: say so rather than judge the measurement.
     int showUnderruns = 0, otherUnderruns = 0, clickUnderruns = 0;  // the clicks run dry as they end
-    for (const auto& [stream, count] : underruns) (stream == "canary" ? otherUnderruns : stream == "pacat" ? clickUnderruns : showUnderruns) += count;
-    const bool faults = !breaks.empty() || !cutFailures.empty() || std::abs(median) > kMedianTolerance;
+    for (const auto& [stream, count] : counted) (stream == "canary" ? otherUnderruns : stream == "pacat" ? clickUnderruns : showUnderruns) += count;
+    const bool faults = !breaks.empty() || !cutFailures.empty() || std::abs(medianOffset) > kMedianTolerance;
     if (faults && (otherUnderruns > 0 || longestStall > kStall))
         GTEST_SKIP() << "the machine starved the show (" << showUnderruns << " underruns of its stream, " << otherUnderruns
                      << " of the canary, frames stalled up to " << longestStall << " s): " << breaks.size() << " breaks and "
@@ -510,7 +324,7 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
                                 << " underruns of the show's stream";
     for (const std::string& failure : cutFailures) ADD_FAILURE() << failure;
     EXPECT_EQ(heardCuts.size(), 8u) << "every cut of the run heard: the plasma's four times, the others once";
-    EXPECT_LE(std::abs(median), kMedianTolerance) << "the median";
+    EXPECT_LE(std::abs(medianOffset), kMedianTolerance) << "the median";
     EXPECT_NEAR(pauseHeard, kPauseSeconds, 0.25) << "the pause's silence";
     EXPECT_LE(std::abs(pauseResumed), kBreak * 1000.0 / kRate) << "the song after the pause goes on from where it stopped";
 }

@@ -1,0 +1,117 @@
+// recording.h: what a player played, judged from a recording of the sound server's output and a
+// log of the frames it showed, shared by the desktop's playback test and the browser test (through
+// build/recording-check). Clicks written at known wall times tie the recording to the wall clock;
+// the song is found in the recording every half second; the scene cuts heard are set against the
+// frames shown; each move's effect on sound and picture is timed from the wall time it was made.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace recording {
+
+constexpr int kRate = 44100;
+constexpr long kBreak = kRate * 3 / 1000;  // a jump of the song's place that is a break
+constexpr long kProbeStep = kRate / 2, kProbeLength = kRate / 10;  // the song looked for every half second
+constexpr int kGrid = 64;  // pixels of a frame's 8 x 8 grid, each 0xRRGGBB in its low 24 bits
+
+// 16-bit stereo frames as one mono sum per frame (on the samples' own scale).
+std::vector<float> mono(const std::vector<int16_t>& samples);
+// A raw 16-bit stereo file, or the data of a 16-bit stereo WAV file.
+std::vector<int16_t> readRaw(const std::string& path);
+std::vector<int16_t> readWav(const std::string& path);
+
+// The click written into the sink to tie the recording to the wall clock: a burst of noise, the
+// same every time, as 16-bit stereo frames.
+std::vector<int16_t> clickFrames();
+
+// Recording frames and wall seconds, tied by two clicks of known wall times (the sink's pace
+// differs from the wall clock by some hundred parts per million).
+struct ClockTie {
+    double walls[2] = {0, 0};
+    long at[2] = {0, 0};
+    double wallAt(long frame) const { return walls[0] + double(frame - at[0]) * perFrame(); }
+    long frameAt(double wall) const { return at[0] + long((wall - walls[0]) / perFrame()); }
+    double perFrame() const { return (walls[1] - walls[0]) / double(at[1] - at[0]); }
+};
+// Finds the two clicks (the first, the recording's first sound; the second near where the wall
+// clock puts it); false if one is missing.
+bool tieClicks(const std::vector<float>& heard, const double walls[2], ClockTie& tie, std::string& error);
+
+// The normalised correlation (1 for an exact copy up to scale) of `pattern` with `signal` from
+// `start`, over every step-th frame.
+double score(const std::vector<float>& signal, long start, const float* pattern, long length, long step = 1);
+// The best match of `pattern` in `signal` over starts [from, to), coarse then to the frame; of
+// equal matches (a bar the song repeats) the one nearest `expected`; {-1, 0} when none.
+std::pair<long, double> bestMatch(const std::vector<float>& signal, const float* pattern, long length, long from, long to,
+                                  long expected);
+
+// Where the song is found in a stretch of the recording: the recording frame, and the song's
+// frame there less it (the lag); silent stretches and lost ones (sound, but not the song near
+// where it can be) have none.
+struct Probe {
+    long at;
+    enum { song, silent, lost } kind;
+    long lag = 0;
+};
+// The song followed through heard[from, to): every half second a tenth of a second looked for
+// where the song would be next (the same lag), a little around it (a break, or a pause's
+// resume: between where it was last found and where it would be), and where each of `targets`
+// (song frames that moves go to) begins.
+std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector<float>& song, long from, long to,
+                              const std::vector<long>& targets);
+
+// A move the player was asked for (a key, a click, the seek bar), at a wall time.
+struct Move {
+    std::string what;
+    double wall = 0;
+};
+// Breaks: where the song's place jumps by more than kBreak, or the sound goes silent or is not the
+// song, between two probes, with no move within `settle` frames before to explain it. Silence is
+// no break inside `quiet` spans (pauses) or once the song was heard to its end.
+std::vector<std::string> findBreaks(const std::vector<Probe>& probes, const std::vector<Move>& moves, long settle,
+                                    const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
+                                    double runStart);
+
+// A frame handed to the display, at a wall time, with its grid of pixels.
+struct Frame {
+    double wall;
+    std::array<uint32_t, kGrid> pixels;
+};
+// A scene cut: its show time and the grids of the frames just before it and at it.
+struct Cut {
+    int32_t ms;
+    std::array<uint32_t, kGrid> before, at;
+};
+// Whether a frame shows the scene that begins at the cut rather than the one that ends there.
+bool showsCut(const std::array<uint32_t, kGrid>& pixels, const Cut& cut);
+struct CutTiming {
+    int32_t cut;
+    std::string afterMove;  // the latest move before it was heard ("the start" if none)
+    double ms = 0;          // sound minus picture
+    bool clean = false;     // one clean change of scene among the frames around it
+};
+// Every cut heard (the song around it at a probe's lag), and when its first frame was shown against
+// when it was heard; a cut heard again after a move counts again.
+std::vector<CutTiming> timeCuts(const std::vector<float>& heard, const std::vector<float>& song,
+                                const std::vector<Probe>& probes, const std::vector<Cut>& cuts,
+                                const std::vector<Frame>& frames, const std::vector<Move>& moves, const ClockTie& tie);
+double median(std::vector<double> values);
+
+// How long after a move its effect was heard and seen (ms; -1000: not measurable): the sound
+// leaves the song it played (a pause, a seek) or starts from silence (a resume, a start), and the
+// picture stops moving (a pause) or first changes (the others).
+struct Response {
+    double sound = -1000, picture = -1000;
+};
+Response respond(const std::vector<float>& heard, const std::vector<float>& song, const std::vector<Probe>& probes,
+                 const std::vector<Frame>& frames, const ClockTie& tie, double wall, double nextWall, bool stops,
+                 bool fromSilence);
+
+// PulseAudio's count of underruns by stream name, from its log at debug level (a stream's last
+// underrun, as it closes, not counted).
+std::map<std::string, int> underruns(const std::string& serverLog);
+
+}  // namespace recording

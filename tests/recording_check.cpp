@@ -1,0 +1,143 @@
+// recording_check.cpp: build/recording-check, the judgement of a recorded run for the browser test,
+// the same code the desktop's playback test runs (recording.h).
+//   recording-check RUN.json      prints what it found as JSON on standard output
+//   recording-check --click FILE  writes the click (raw 16-bit stereo at 44,100 Hz) to play into the sink
+// RUN.json: recording (raw 16-bit stereo at 44,100 Hz), song (the reference mix, WAV), serverLog
+// (PulseAudio's at debug level), clicks (the two clicks' wall times, s), runStart (s), settle (s an
+// action's sound may take to arrive), moves ({what: start|pause|resume|seek|replay, wall, song:
+// song frame it goes to or null}), frames ({wall, grid: 64 pixels as RRGGBB hex}), cuts ({ms,
+// before, at: the grids just before the cut and at it}).
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "recording.h"
+
+using namespace recording;
+using nlohmann::json;
+
+namespace {
+
+std::array<uint32_t, kGrid> gridOf(const std::string& hex) {
+    std::array<uint32_t, kGrid> grid{};
+    for (int i = 0; i < kGrid && size_t(6 * i + 6) <= hex.size(); ++i) grid[i] = uint32_t(std::stoul(hex.substr(6 * i, 6), nullptr, 16));
+    return grid;
+}
+
+json check(const json& run) {
+    const std::vector<float> heard = mono(readRaw(run.at("recording"))), song = mono(readWav(run.at("song")));
+    json out;
+    out["recorded"] = double(heard.size()) / kRate;
+    const double walls[2] = {run.at("clicks")[0], run.at("clicks")[1]};
+    ClockTie tie;
+    std::string error;
+    if (heard.empty() || song.empty() || !tieClicks(heard, walls, tie, error)) {
+        out["error"] = heard.empty() ? "no recording" : song.empty() ? "no song" : error;
+        return out;
+    }
+    out["paceppm"] = (tie.perFrame() * kRate - 1) * 1e6;
+
+    std::vector<Move> moves;
+    std::vector<double> moveWalls;
+    std::vector<long> targets;
+    for (const json& m : run.at("moves")) {
+        moves.push_back({m.at("what"), m.at("wall")});
+        moveWalls.push_back(m.at("wall"));
+        if (!m.at("song").is_null()) targets.push_back(m.at("song"));
+    }
+    std::vector<Frame> frames;
+    for (const json& f : run.at("frames")) frames.push_back({f.at("wall"), gridOf(f.at("grid"))});
+    std::vector<Cut> cuts;
+    for (const json& c : run.at("cuts")) cuts.push_back({c.at("ms"), gridOf(c.at("before")), gridOf(c.at("at"))});
+
+    const std::vector<Probe> probes = followSong(heard, song, tie.at[0] + kRate / 5, tie.at[1] - kRate / 5, targets);
+    out["probes"] = probes.size();
+    out["found"] = std::count_if(probes.begin(), probes.end(), [](const Probe& p) { return p.kind == Probe::song; });
+    // Silence is expected from a pause until the next move.
+    std::vector<std::pair<long, long>> quiet;
+    for (size_t i = 0; i + 1 < moves.size(); ++i)
+        if (moves[i].what == "pause") quiet.push_back({tie.frameAt(moveWalls[i]), tie.frameAt(moveWalls[i + 1])});
+    if (!moves.empty() && moves.back().what == "pause") quiet.push_back({tie.frameAt(moveWalls.back()), long(heard.size())});
+    out["breaks"] = findBreaks(probes, moves, long(double(run.at("settle")) * kRate), quiet, long(song.size()), tie, run.at("runStart"));
+
+    // No burst: from each start from the song's beginning, nothing louder than its first seconds.
+    float songPeak = 0;
+    for (long i = 0; i < 2 * kRate && i < long(song.size()); ++i) songPeak = std::max(songPeak, std::abs(song[i]));
+    out["bursts"] = json::array();
+    for (size_t i = 0; i < moves.size(); ++i) {
+        if (run.at("moves")[i].at("song") != 0) continue;
+        float peak = 0;
+        const long from = std::max(0L, tie.frameAt(moveWalls[i]));
+        for (long x = from; x < from + 2 * kRate && x < long(heard.size()); ++x) peak = std::max(peak, std::abs(heard[x]));
+        if (peak > songPeak * 1.1f + 600) out["bursts"].push_back(moves[i].what + ": peak " + std::to_string(int(peak)) + ", the song's " + std::to_string(int(songPeak)));
+    }
+
+    std::vector<double> offsets;
+    out["cuts"] = json::array();
+    for (const CutTiming& c : timeCuts(heard, song, probes, cuts, frames, moves, tie)) {
+        out["cuts"].push_back({{"cut", c.cut}, {"after", c.afterMove}, {"ms", c.clean ? json(c.ms) : json()}, {"clean", c.clean}});
+        if (c.clean) offsets.push_back(c.ms);
+    }
+    out["median"] = median(offsets);
+
+    out["responses"] = json::array();
+    for (size_t i = 0; i < moves.size(); ++i) {
+        const std::string& what = moves[i].what;
+        const double next = i + 1 < moves.size() ? moveWalls[i + 1] : tie.walls[1];
+        const Response r = respond(heard, song, probes, frames, tie, moveWalls[i], next, what == "pause", what != "pause" && what != "seek");
+        const auto ms = [](double value) { return value > -1000 ? json(value) : json(); };  // null: not measurable
+        out["responses"].push_back({{"what", what}, {"at", moveWalls[i] - double(run.at("runStart"))}, {"sound", ms(r.sound)}, {"picture", ms(r.picture)}});
+    }
+    out["underruns"] = underruns(run.at("serverLog"));
+
+    // The frames: the longest wait between two (a starved machine), where no move was waiting for
+    // its sound, during which the picture holds; the usual step; the rate over the first stretch of play.
+    double longest = 0;
+    std::vector<double> steps;
+    const double settle = run.at("settle");
+    for (size_t i = 1; i < frames.size(); ++i) {
+        const double step = frames[i].wall - frames[i - 1].wall;
+        if (step < 0.1) steps.push_back(step);
+        if (std::none_of(moveWalls.begin(), moveWalls.end(), [&](double w) { return w > frames[i - 1].wall - settle && w <= frames[i].wall; }))
+            longest = std::max(longest, step);
+    }
+    out["longestStall"] = longest;
+    out["frameInterval"] = median(steps) * 1000;
+    if (moveWalls.size() > 1) {
+        const double from = moveWalls[0] + 2, to = moveWalls[1];
+        const auto n = std::count_if(frames.begin(), frames.end(), [&](const Frame& f) { return f.wall >= from && f.wall < to; });
+        out["fps"] = to > from ? double(n) / (to - from) : 0;
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string usage = "usage: recording-check RUN.json | --click FILE\n";
+    if (argc == 3 && std::string(argv[1]) == "--click") {
+        const std::vector<int16_t> click = clickFrames();
+        std::ofstream out(argv[2], std::ios::binary);
+        out.write(reinterpret_cast<const char*>(click.data()), std::streamsize(click.size() * 2));
+        return out ? 0 : 1;
+    }
+    if (argc != 2) {
+        std::cerr << usage;
+        return 2;
+    }
+    std::ifstream in(argv[1]);
+    if (!in) {
+        std::cerr << "recording-check: cannot read " << argv[1] << "\n";
+        return 1;
+    }
+    try {
+        std::cout << check(json::parse(in)).dump() << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "recording-check: " << argv[1] << ": " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,50 @@
+// hooks.js: the browser test's watch on the page, loaded by the test's copy of index.html before
+// anything else, as a plain script, so every engine runs the same hooks the same way. Times are
+// wall times in ms since the epoch (performance.timeOrigin + performance.now()), the clock the
+// test itself keeps, so the recording, the keys and the frames meet on one clock without trusting
+// the engine's own account of its output latency.
+'use strict';
+(function () {
+  const wall = () => performance.timeOrigin + performance.now();
+  window.addEventListener('error', (event) => log.errors.push(String(event.message)));
+  window.addEventListener('unhandledrejection', (event) => log.errors.push(String(event.reason)));
+  // When the page got each key, click and seek-bar move: the test's actions land a driver's
+  // round trip after it sends them.
+  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [] });
+  for (const type of ['keydown', 'click', 'input']) window.addEventListener(type, (event) => log.events.push([event.type, wall()]), true);
+
+  // A browser without WebAssembly, on request (?without=WebAssembly).
+  if (new URLSearchParams(location.search).get('without') === 'WebAssembly') delete window.WebAssembly;
+
+  // The page's audio context, whichever name the engine gives it.
+  for (const name of ['AudioContext', 'webkitAudioContext']) {
+    const Base = window[name];
+    if (typeof Base !== 'function') continue;
+    window[name] = class extends Base {
+      constructor(...options) {
+        super(...options);
+        window.showContext = this;
+      }
+    };
+  }
+
+  // Every frame handed to the canvas: when, and an 8 x 8 grid of its pixels as hex (the same
+  // points the desktop's flip log samples), compact enough to carry out of any engine's driver.
+  const put = CanvasRenderingContext2D.prototype.putImageData;
+  CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
+    put.call(this, image, ...rest);
+    const at = wall();
+    let grid = '';
+    for (let y = 15; y < 240; y += 30) for (let x = 20; x < 320; x += 40) {
+      const p = 4 * (y * 320 + x);
+      grid += ((image.data[p] << 16) | (image.data[p + 1] << 8) | image.data[p + 2]).toString(16).padStart(6, '0');
+    }
+    log.frames.push({ at, grid });
+  };
+
+  // Main-thread tasks over 50 ms, where the engine reports them (Chromium).
+  try {
+    new PerformanceObserver((list) => log.longTasks.push(...list.getEntries().map((e) => [e.startTime, e.duration])))
+      .observe({ type: 'longtask', buffered: true });
+  } catch { /* not reported here: the frame log's gaps stand in */ }
+})();
