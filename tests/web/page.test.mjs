@@ -355,7 +355,7 @@ for (const engine of engines) describe(engine, () => {
     await judge('a pause, a seek and a resume change sound and picture within 300 ms', slow);
   });
 
-  test('without any sound server the picture moves and the page says there is no sound', async (t) => {
+  test('without any sound server the picture moves and the page says there is no sound', async () => {
     const silent = await launch(engine, { env: { ...sound.env, PULSE_SERVER: `unix:${join(folder, 'nowhere')}` }, folder: join(folder, 'profile-silent') });
     try {
       const page = await silent.open(await siteCopy('site'));
@@ -372,13 +372,11 @@ for (const engine of engines) describe(engine, () => {
       await page.close();
       const figures = `the show time went from ${from} to ${to} ms in 2 s, ${framesAfter - frames} frames; notice ${JSON.stringify(notice)}`;
       console.log(`${engine}: without sound: ${figures}`);
-      if (!notice) {
-        t.todo(`the page has no #notice yet: ${figures}`);
-        return;
-      }
       assert.ok(to - from >= 1500 && framesAfter - frames >= 20, `the picture stood still: ${figures}`);
-      assert.ok(notice.visible, 'the notice is not shown');
       assert.match(notice.text, /no sound/i);
+      // WebKitGTK plays into a stand-in with no sign at all (its context runs, its latencies are
+      // those of a real output, it lists no devices either way): there the page cannot know.
+      assert.equal(notice.visible, engine !== 'webkit', `the notice is ${notice.visible ? '' : 'not '}shown`);
     } finally {
       await silent.close();
     }
@@ -389,6 +387,7 @@ for (const engine of engines) describe(engine, () => {
       { name: 'no data file', site: ['nodata', { without: 'show.data' }], expected: /show\.data.*could not be loaded/ },
       { name: 'a damaged data file', site: ['baddata', { damage: 'show.data' }], expected: /show\.data\) is damaged/ },
       { name: 'no program', site: ['nowasm', { without: 'show.wasm' }], expected: /program.*could not be loaded/ },
+      { name: 'a page file missing', site: ['nomodule', { without: 'sound.js' }], expected: /page's own files could not be loaded/ },
       { name: 'a damaged program', site: ['badwasm', { damage: 'show.wasm' }], expected: /program is damaged/ },
       { name: 'no WebAssembly', site: ['site'], query: '?without=WebAssembly', expected: /cannot run WebAssembly/ },
     ];
