@@ -37,6 +37,7 @@ let everSilent = false; // the audio clock failed before: a start goes on silent
 let heardSince = false; // the audio clock ran since the last start
 let interrupted = () => {};
 let noOutput = false;   // the browser lists no audio output device to play on
+let watchingOutputs = false;
 
 export function attachProgram(module) {
   program = module;
@@ -84,8 +85,8 @@ function listOutputs() {
     noOutput = !list.some((device) => device.kind === 'audiooutput');
     sayNoSound(noOutput || !!silent);
   }, () => {});
-  if (!noOutput && !listOutputs.watching) devices.addEventListener('devicechange', check);
-  listOutputs.watching = true;
+  if (!watchingOutputs) devices.addEventListener('devicechange', check);
+  watchingOutputs = true;
   check();
 }
 let resumedAt = -Infinity;
