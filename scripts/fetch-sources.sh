@@ -1,6 +1,6 @@
 #!/bin/sh
 # fetch-sources.sh: Debian source packages, unpacked, for builds that cannot use the machine's own
-# binary packages (the web page's libmikmod, the Windows program's SDL 2, sdl12-compat, libmikmod).
+# binary packages (the web page's libmikmod, the Windows program's SDL 2 and libmikmod).
 #   scripts/fetch-sources.sh DIR PACKAGE...
 # Each source package lands in DIR/PACKAGE, fetched once: a tree already there is kept. apt works
 # from a private state that lists only Debian's source archive, so the machine's own apt setup is

@@ -20,7 +20,7 @@ if [ "$1" = web ]; then
   packages="$packages emscripten nodejs chromium dpkg-dev firefox-esr webkit2gtk-driver
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 fi
-# dpkg-dev for apt-get source, which unpacks the Windows build's SDL 2, sdl12-compat and libmikmod.
+# dpkg-dev for apt-get source, which unpacks the Windows build's SDL 2 and libmikmod.
 if [ "$1" = windows ]; then
   packages="$packages g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 wine wine64 zip unzip dpkg-dev"
 fi

@@ -31,6 +31,8 @@ json check(const json& run) {
     const std::vector<float> heard = mono(readRaw(run.at("recording"))), song = mono(readWav(run.at("song")));
     json out;
     out["recorded"] = double(heard.size()) / kRate;
+    // First, so that a run whose recording cannot be read still tells whether the machine starved.
+    out["underruns"] = underruns(run.at("serverLog"));
     const double walls[2] = {run.at("clicks")[0], run.at("clicks")[1]};
     ClockTie tie;
     std::string error;
@@ -91,7 +93,6 @@ json check(const json& run) {
         const auto ms = [](double value) { return value > -1000 ? json(value) : json(); };  // null: not measurable
         out["responses"].push_back({{"what", what}, {"at", moveWalls[i] - double(run.at("runStart"))}, {"sound", ms(r.sound)}, {"picture", ms(r.picture)}});
     }
-    out["underruns"] = underruns(run.at("serverLog"));
 
     // The frames: the longest wait between two (a starved machine), where no move was waiting for
     // its sound, during which the picture holds; the usual step; the rate over the first stretch of play.

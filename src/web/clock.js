@@ -9,12 +9,19 @@
 //   none was measured to add (from a recording of its sound);
 // - and no time at all while the context's time stands still: the caller then goes on by the
 //   page's own clock, without sound.
+// The output latency is asked for seldom. Firefox answers it by asking the sound server while it
+// holds its audio graph's lock, until it once gets a nonzero answer; a question that meets the
+// audio thread's own call for samples locks up the page's thread for good (seen here at the start
+// of the sound, one start in ten with the machine busy). So it is asked only once the clock has
+// run a second, and then every few seconds; until then no stamp is trusted.
 
 const kSmoothing = 1000;       // ms of the context's clock kept: it moves in steps of a device buffer
 const kStill = 600;            // ms without a move of currentTime: the context's clock has stopped
 const kPaceSpan = 0.25;        // s of stamps between two checks of their pace
 const kPaceTolerance = 0.05;   // how far their pace may stray from the context's
 const kStale = 300;            // ms after which a stamp is old news
+const kLatencyAfter = 1000;    // ms of a running clock before the output latency is asked for
+const kLatencyEvery = 5000;    // ms between two questions
 // Output latency of an engine that reports none (outputLatency 0 or missing): WebKit's sound was
 // measured 50 to 60 ms behind its context's time less its base latency.
 export const kUnreportedLatency = 0.055;
@@ -25,6 +32,14 @@ export function makeAudioClock(context) {
   let checked = null;            // the stamp whose pace was last checked
   let paced = 0;                 // pace checks passed in a row
   const stamps = [];             // offsets (contextTime - performanceTime s) of trusted stamps
+  let ranFrom = -Infinity;       // page ms the clock started running at
+  let latency = null, askedAt = -Infinity;  // the output latency the engine reports (s), and when
+
+  function askLatency(now) {
+    if (now - ranFrom < kLatencyAfter || now - askedAt < kLatencyEvery) return;
+    latency = context.outputLatency || 0;
+    askedAt = now;
+  }
 
   // The context's present at page time `now` (ms): the moment currentTime last stepped is when it
   // was exact, so the largest offset seen lately is the truest.
@@ -37,12 +52,12 @@ export function makeAudioClock(context) {
   function checkStamp(now) {
     const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
     const distrust = () => { paced = 0; stamps.length = 0; checked = stamp; };
-    if (!stamp || !(stamp.performanceTime > 0) || !(stamp.contextTime > 0)) return distrust();
+    if (latency === null || !stamp || !(stamp.performanceTime > 0) || !(stamp.contextTime > 0)) return distrust();
     // How far the loudspeaker is behind the context by the stamp: less than the output latency the
     // engine itself reports is a stamp that leaves the output out (Firefox's: its performanceTime
     // lags by just that latency, so it says the context's present is heard now).
     const behind = contextAt(now) - (stamp.contextTime + (now - stamp.performanceTime) / 1000);
-    const least = (context.outputLatency || 0) / 2 - 0.005;
+    const least = latency / 2 - 0.005;
     if (stamp.performanceTime > now + 2 || now - stamp.performanceTime > kStale || behind < least || behind > 1)
       return distrust();
     if (!checked) checked = stamp;
@@ -65,12 +80,15 @@ export function makeAudioClock(context) {
       const time = context.currentTime;
       if (time !== lastTime) {
         if (now - movedAt > kStill) this.reset();  // it stood still: what was seen before is void
+        if (!steps.length) ranFrom = now;
         lastTime = time;
         movedAt = now;
         steps.push([now, time - now / 1000]);
       }
       while (steps.length > 1 && steps[0][0] < now - kSmoothing) steps.shift();
-      if (this.running(now)) checkStamp(now);
+      if (!this.running(now)) return;
+      askLatency(now);
+      checkStamp(now);
     },
     // The context's clock runs: it moved lately, and the browser has not stopped it.
     running(now) { return context.state === 'running' && now - movedAt < kStill && steps.length > 0; },
@@ -83,8 +101,7 @@ export function makeAudioClock(context) {
         const sorted = [...stamps].sort((a, b) => a - b);
         return sorted[sorted.length >> 1] + when / 1000;
       }
-      const reported = context.outputLatency || 0;
-      return contextAt(when) - (context.baseLatency || 0) - (reported > 0 ? reported : kUnreportedLatency);
+      return contextAt(when) - (context.baseLatency || 0) - (latency > 0 ? latency : kUnreportedLatency);
     },
     // Forgets what was seen of the stamps, as after a stop of the context's clock.
     reset() { steps.length = 0; stamps.length = 0; paced = 0; checked = null; movedAt = -Infinity; },

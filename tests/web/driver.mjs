@@ -6,6 +6,10 @@ export const kEngines = ['chromium', 'firefox', 'webkit'];
 
 const wait = (ms) => new Promise((done) => setTimeout(done, ms));
 
+// The browser itself stopped answering the driver: its process, not the page, is at fault, and a
+// test may start again in a fresh one.
+export class DriverHang extends Error {}
+
 // Launches `engine` with `env` (its sound server), its profile in `folder`.
 export async function launch(engine, { env, folder }) {
   const { launch: start } = await import(`./${engine}.mjs`);
