@@ -24,9 +24,12 @@ export async function startSoundServer(folder) {
     '-L', 'module-null-sink sink_name=show rate=44100 channels=2',
     '-L', 'module-null-sink sink_name=canary rate=44100 channels=2',
     '-L', `module-native-protocol-unix auth-anonymous=1 socket=${folder}/native`], { env, stdio: 'ignore' });
+  // Should the test be killed before it can stop the server, a watch stops it (its clients end with it).
+  const watch = spawn('/bin/sh', ['-c', `while kill -0 ${process.pid} 2> /dev/null; do sleep 1; done; kill ${server.pid}`], { stdio: 'ignore' });
   for (let i = 0; i < 200 && !existsSync(`${folder}/native`) && server.exitCode === null; ++i) await wait(50);
   if (!existsSync(`${folder}/native`)) {
     server.kill();
+    watch.kill();
     throw new Error('PulseAudio did not start (are pulseaudio and pulseaudio-utils installed?)');
   }
   const pcm = ['--raw', '--format=s16le', '--rate=44100', '--channels=2'];
@@ -59,7 +62,7 @@ export async function startSoundServer(folder) {
       return written;
     },
     async stop() {
-      for (const child of [...children, server]) {
+      for (const child of [...children, server, watch]) {
         child.kill();
         await exited(child);
       }
