@@ -6,8 +6,8 @@ export const kEngines = ['chromium', 'firefox', 'webkit'];
 
 const wait = (ms) => new Promise((done) => setTimeout(done, ms));
 
-// The browser itself stopped answering the driver: its process, not the page, is at fault, and a
-// test may start again in a fresh one.
+// The browser stopped answering the driver for good: a test may start again in a fresh one (and
+// says so, since a page that locks up its browser looks the same from here).
 export class DriverHang extends Error {}
 
 // Launches `engine` with `env` (its sound server), its profile in `folder`.
