@@ -32,7 +32,7 @@ mkdir -p "$arm"
 # here from a private state folder that knows armel only, and the packages are unpacked, not
 # installed. The toolchain brings the C and C++ runtime; packages of data, tools and headers
 # that only the desktop needs are left out.
-wanted="libpng-dev zlib1g-dev libsdl1.2-compat-dev libmikmod-dev"
+wanted="libpng-dev zlib1g-dev libsdl1.2-compat-dev libmikmod-dev libpulse-dev"
 if [ "$(cat "$sysroot/.packages" 2>/dev/null)" != "$wanted" ]; then
   step "fetching armel packages for the sysroot"
   apt=$arm/apt
@@ -56,7 +56,7 @@ EOF
       "<"*) ;;                                              # virtual: a real one is listed too
       libc6|libc6-dev|libgcc-s1|libstdc++6|libatomic1) ;;   # the cross toolchain's own
       libelogind0) ;;                                       # the alternative to libsystemd0
-      libpng-dev|zlib1g-dev|libsdl1.2-compat-dev|libmikmod-dev) packages="$packages $package" ;;
+      libpng-dev|zlib1g-dev|libsdl1.2-compat-dev|libmikmod-dev|libpulse-dev) packages="$packages $package" ;;
       *-dev|*-data|*-common|*-bin) ;;
       lib*|zlib1g) packages="$packages $package" ;;
     esac

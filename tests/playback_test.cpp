@@ -1,18 +1,21 @@
-// The real show as a desktop user gets it: against a private PulseAudio server with a null sink
-// whose monitor is recorded, with a preload that logs every flip and presses keys. One run with
-// the player's keys: a start just before a cut, two seeks, a pause, then a minute of the show
-// from its start; the song is followed through the recording every half second for breaks, picture
-// against sound is measured at every cut, and PulseAudio's own count of underruns tells a starved
-// machine from a fault. A second run on SDL's dummy audio sets the frame rate to compare with.
-// Ctrl+C and SIGTERM end the two runs.
+// The real show as a desktop user gets it: against a private sound server (PulseAudio, and PipeWire
+// at two graph quanta) with a null sink whose monitor is recorded, with a preload that logs every
+// flip and presses keys. One run with the player's keys: a start just before a cut, two seeks, a
+// pause, then a minute of the show from its start; the song is followed through the recording
+// every half second for breaks, picture against sound is measured at every cut, and the server's
+// own count of underruns tells a starved machine from a fault. On PulseAudio a second run on SDL's
+// dummy audio sets the frame rate to compare with. Ctrl+C and SIGTERM end the runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -35,7 +38,8 @@ constexpr double kPauseSeconds = 2;
 constexpr double kDummySeconds = 13;
 constexpr double kRateFrom = 2, kRateTo = 12;  // the stretch of a run whose frames are counted
 constexpr double kTolerance = 20, kMedianTolerance = 10;  // milliseconds
-constexpr double kStall = 0.25;  // seconds without a flip: the machine did not run the show
+constexpr double kStall = 0.25;
+constexpr int kClicks = 8;  // seconds without a flip: the machine did not run the show
 const std::string kPcm = "--raw --format=s16le --rate=44100 --channels=2 --latency-msec=";
 
 void sleepFor(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
@@ -51,17 +55,24 @@ std::vector<T> readRecords(const std::string& path) {
     return records;
 }
 
-// The click written into the sink with pacat; returns the wall time of the write.
-double playClick() {
+// Clicks written into the sink with pacat, a third of a second or so apart at random, each by a
+// stream that is already waiting for it; returns the wall times of the writes.
+std::vector<double> playClicks(int count) {
+    static std::minstd_rand random(1);
     const std::vector<int16_t> frames = clickFrames();
-    FILE* pacat = popen(("pacat " + kPcm + "20").c_str(), "w");
+    std::vector<FILE*> streams;
+    for (int i = 0; i < count; ++i) streams.push_back(popen(("pacat --stream-name=click " + kPcm + "20").c_str(), "w"));
     sleepFor(0.5);  // connected, waiting for data
-    const double written = monotonicSeconds();
-    fwrite(frames.data(), 2, frames.size(), pacat);
-    pclose(pacat);
+    std::vector<double> written;
+    for (FILE* pacat : streams) {
+        sleepFor(0.25 + double(random() % 1000) / 6000);
+        written.push_back(monotonicSeconds());
+        fwrite(frames.data(), 2, frames.size(), pacat);
+        fflush(pacat);
+    }
+    for (FILE* pacat : streams) pclose(pacat);
     return written;
 }
-
 
 // The real show with the real song, its flips logged, and keys to press.
 struct Show {
@@ -119,27 +130,88 @@ double framesPerSecond(const std::vector<FlipRecord>& flips, double from) {
 
 }  // namespace
 
-TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
-    // A private PulseAudio server: its own folder, socket, runtime, state and cookie (which the first
-    // client makes), one null sink, the default as the only one. Its log at debug level holds
-    // every underrun of every stream.
-    const TempFolder temp;
-    const std::string folder = temp.path, socket = folder + "/native", serverLog = folder + "/pulse.log";
-    struct Keep {  // PLAYBACK_KEEP=FOLDER keeps the recording, the logs and the server's log for a look
-        std::string from;
-        ~Keep() { if (const char* to = getenv("PLAYBACK_KEEP")) fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing); }
-    } keep{folder};
+// A private sound server for the length of a run, its clients pointed at it through the
+// environment; `log` holds every underrun of every stream.
+struct SoundServer {
+    std::string log;
+    int quantum = 0;  // PipeWire's forced graph quantum in frames of 48 kHz; 0 for PulseAudio
+    std::vector<std::unique_ptr<Background>> processes;  // stopped last started first
+    ~SoundServer() { while (!processes.empty()) processes.pop_back(); }
+    void start(const std::string& command, const std::string& folder) {
+        processes.push_back(std::make_unique<Background>(std::vector<std::string>{"/bin/sh", "-c", "exec " + command},
+                                                         ProcessOptions{"", {"HOME=" + folder}, {}}));
+    }
+    // With real-time scheduling where the machine allows it, as a desktop gives a sound server's
+    // threads (through RTKit): without it, a cycle that a server's thread misses drops the streams
+    // it serves for that cycle.
+    void startRealtime(const std::string& command, const std::string& folder) {
+        static const bool allowed = runProcess({"/usr/bin/chrt", "-f", "20", "/bin/true"}).status == 0;
+        start((allowed ? "chrt -f 20 " : "") + command, folder);
+    }
+};
+
+bool waitForFile(const std::string& path) {
+    for (int i = 0; i < 200 && !fs::exists(path); ++i) sleepFor(0.05);
+    return fs::exists(path);
+}
+
+// PulseAudio: its own folder, socket, runtime, state and cookie (which the first client makes),
+// two null sinks (the show's, the default, and the canary's), its log at debug level.
+void startPulseAudio(SoundServer& server, const std::string& folder) {
+    const std::string socket = folder + "/native";
     for (const auto& [name, value] : {std::pair{"PULSE_SERVER", "unix:" + socket}, {"PULSE_RUNTIME_PATH", folder + "/runtime"},
                                       {"PULSE_STATE_PATH", folder + "/state"}, {"PULSE_COOKIE", folder + "/cookie"}})
         setenv(name, value.c_str(), 1);
-    Background server({"/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                       "--log-level=debug", "--log-target=newfile:" + serverLog, "--disable-shm=yes",
-                       "-L", "module-null-sink sink_name=show rate=44100 channels=2",
-                       "-L", "module-null-sink sink_name=canary rate=44100 channels=2",
-                       "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket}, {"", {"HOME=" + folder}, {}});
-    for (int i = 0; i < 200 && !fs::exists(socket); ++i) sleepFor(0.05);
-    ASSERT_TRUE(fs::exists(socket)) << "PulseAudio did not start (are pulseaudio and pulseaudio-utils installed?)";
+    server.log = folder + "/pulse.log";
+    server.startRealtime("/usr/bin/pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-level=debug "
+                 "--log-target=newfile:" + server.log + " --disable-shm=yes "
+                 "-L 'module-null-sink sink_name=show rate=44100 channels=2' "
+                 "-L 'module-null-sink sink_name=canary rate=44100 channels=2' "
+                 "-L 'module-native-protocol-unix auth-anonymous=1 socket=" + socket + "'", folder);
+    ASSERT_TRUE(waitForFile(socket)) << "PulseAudio did not start (are pulseaudio and pulseaudio-utils installed?)";
+}
 
+// PipeWire as a desktop runs it: the graph's daemon with the same two null sinks, each driving its
+// own graph, WirePlumber to link the streams, and pipewire-pulse for clients of PulseAudio (the
+// show, the recorder, the clicks), which logs the underruns at its level of information; its own runtime and configuration
+// folders and session bus. The graph's quantum is forced to `quantum` frames of 48 kHz.
+void startPipeWire(SoundServer& server, const std::string& folder, int quantum) {
+    const std::string run = folder + "/run", config = folder + "/config";
+    fs::create_directories(config + "/pipewire/pipewire.conf.d");
+    fs::create_directories(run);
+    fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
+    std::ofstream(config + "/pipewire/pipewire.conf.d/sinks.conf") << R"(context.objects = [
+  { factory = adapter args = { factory.name = support.null-audio-sink node.name = show media.class = Audio/Sink
+      audio.position = [ FL FR ] priority.session = 2000 priority.driver = 2000 node.driver = true
+      node.always-process = true object.linger = true } }
+  { factory = adapter args = { factory.name = support.null-audio-sink node.name = canary media.class = Audio/Sink
+      audio.position = [ FL FR ] priority.session = 100 priority.driver = 100 node.driver = true
+      node.always-process = true object.linger = true } }
+]
+)";
+    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", run}, {"XDG_CONFIG_HOME", config},
+                                      {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + run + "/bus"},
+                                      {"PULSE_SERVER", "unix:" + run + "/pulse/native"}})
+        setenv(name, value.c_str(), 1);
+    for (const char* name : {"PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "PULSE_COOKIE"}) unsetenv(name);  // a PulseAudio run's
+    server.log = folder + "/pipewire-pulse.log";
+    server.quantum = quantum;
+    server.start("dbus-daemon --session --nofork --nopidfile --address=unix:path=" + run + "/bus", folder);
+    ASSERT_TRUE(waitForFile(run + "/bus")) << "no session bus (is dbus installed?)";
+    server.startRealtime("pipewire > " + folder + "/pipewire.log 2>&1", folder);
+    ASSERT_TRUE(waitForFile(run + "/pipewire-0")) << "PipeWire did not start (is pipewire installed?)";
+    const ProcessResult forced = runProcess({"/usr/bin/pw-metadata", "-n", "settings", "0", "clock.force-quantum", std::to_string(quantum)});
+    ASSERT_EQ(forced.status, 0) << forced.output;
+    server.start("wireplumber > " + folder + "/wireplumber.log 2>&1", folder);
+    server.startRealtime("env PIPEWIRE_DEBUG='*mod.protocol-pulse*:3' pipewire-pulse > " + server.log + " 2>&1", folder);
+    ASSERT_TRUE(waitForFile(run + "/pulse/native")) << "pipewire-pulse did not start";
+    for (int i = 0; i < 100; ++i, sleepFor(0.05))  // WirePlumber has made the show's sink the default
+        if (runProcess({"/usr/bin/pactl", "get-default-sink"}).output == "show\n") return;
+    FAIL() << "WirePlumber did not set the default sink";
+}
+
+// The show's run on a server: see the file's head.
+void playAndJudge(const std::string& folder, const SoundServer& server, bool compareWithDummy) {
     // Reference pictures just before and at each cut, drawn by the renderer.
     std::string times;
     for (int32_t cut : kCuts) times += std::to_string(cut - 1) + "," + std::to_string(cut) + ",";
@@ -163,19 +235,33 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     }
     const auto plasma = [&](const FlipRecord& f) { return showsCut(pixelsOf(f), cuts[4]); };
 
-    // Record the monitor; a click of known wall time ties the recording to the wall clock. A
-    // stream of silence keeps the sink running, so the recording has no holes between sounds; its
-    // queue is long, because a stream that runs dry makes the sink mix again what it had mixed, and
-    // the monitor then records a stretch twice.
+    // Record the monitor; clicks of known wall times and when each stretch of the recording arrived
+    // tie it to the wall clock. A stream of silence keeps the sink running, so the recording has no
+    // holes between sounds; its queue is long, because a stream that runs dry makes the sink mix
+    // again what it had mixed, and the monitor then records a stretch twice.
     Background silence({"/bin/sh", "-c", "exec pacat " + kPcm + "500 < /dev/zero"});
-    // A canary: silence with the show's latency into a sink of its own, whose underruns say that
-    // the machine starved a plain client too, not only the show.
-    Background canary({"/bin/sh", "-c", "exec pacat --stream-name=canary -d canary " + kPcm + "46 < /dev/zero"});
-    const std::string recording = folder + "/monitor.raw";
-    Background recorder({"/bin/sh", "-c", "exec parec " + kPcm + "5 -d show.monitor " + recording});
-    for (int i = 0; i < 200 && (!fs::exists(recording) || fs::file_size(recording) == 0); ++i) sleepFor(0.05);
+    const std::string recordingFile = folder + "/monitor.raw";
+    Background recorder({"/bin/sh", "-c", "exec parec " + kPcm + "5 -d show.monitor " + recordingFile});
+    // When each stretch of the recording reaches its file, looked at every millisecond.
+    std::vector<std::pair<double, long>> arrivals;
+    std::atomic<bool> following{true};
+    const auto look = [&] {
+        std::error_code error;
+        if (const long frames = long(fs::file_size(recordingFile, error) / 4); !error && (arrivals.empty() || frames > arrivals.back().second))
+            arrivals.push_back({monotonicSeconds(), frames});
+    };
+    std::thread follower([&] {
+        for (; following; sleepFor(0.001)) look();
+    });
+    for (int i = 0; i < 200 && (!fs::exists(recordingFile) || fs::file_size(recordingFile) == 0); ++i) sleepFor(0.05);
     sleepFor(0.2);
-    double clickWalls[2] = {playClick(), 0};
+    // Eight clicks each side: on PipeWire a click is heard at the start of the graph's next cycle,
+    // up to 43 ms after its writing at the largest quantum, and one of eight comes near the start.
+    std::vector<double> clickWalls = playClicks(kClicks);
+    // A canary for the show's run: silence with the show's latency into a sink of its own, whose
+    // underruns say that the machine starved a plain client too, not only the show. (Eight clicks'
+    // streams starting at once can starve it on PipeWire: it starts after them and stops before.)
+    Background canary({"/bin/sh", "-c", "exec pacat --client-name=canary --stream-name=canary -d canary " + kPcm + "93 < /dev/zero"});
     sleepFor(0.3);
 
     // The player's run. Each wait is for the latest flip, after the keys before it were taken.
@@ -196,7 +282,9 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     sleepUntil(wallOf(show.latest()) + 1);
     press("home\n", 1);  // back again, and a pause before the cut: the cut comes after the resume
     ASSERT_TRUE(show.waitFor(5, after(notPlasma)));
-    sleepUntil(wallOf(show.latest()) + 0.25);
+    // Early enough that the song stops (with what the device still holds) well before the last
+    // fifth of a second before the cut, which is how the cut is known when it is heard.
+    sleepUntil(wallOf(show.latest()) + 0.15);
     press("space\n", 1);
     sleepFor(kPauseSeconds);
     press("space\n", 1);
@@ -211,27 +299,30 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     ASSERT_TRUE(show.waitFor(20, plasma)) << "the show did not come to the plasma again";
     sleepFor(1);
     const Stopped pulse = stop(show, SIGINT);
-    sleepFor(0.3);
-    clickWalls[1] = playClick();  // after the show, for the recording's pace
-    stopProcess(recorder, SIGINT);
-    stopProcess(silence);
     stopProcess(canary);
+    sleepFor(0.3);
+    for (double wall : playClicks(kClicks)) clickWalls.push_back(wall);  // after the show, for the recording's pace
+    stopProcess(recorder, SIGINT);
+    following = false;
+    follower.join();
+    look();
+    stopProcess(silence);
 
-    // The same show with SDL's dummy audio and no sound server to be found.
-    Show dummyShow(folder + "/dummy", {}, {"SDL_AUDIODRIVER=dummy", "PULSE_SERVER=unix:" + folder + "/none"});
-    sleepFor(kDummySeconds);
-    const Stopped dummy = stop(dummyShow, SIGTERM);
-
-    // Ctrl+C and SIGTERM end the show within a second with 128 + the signal's number; the sound
-    // never holds the frame loop down.
-    const double pulseRate = framesPerSecond(pulse.flips, fromStart), dummyRate = framesPerSecond(dummy.flips, dummyShow.started);
-    printf("ended in %.2f s by SIGINT, %.2f s by SIGTERM; %.0f frames per second with PulseAudio, %.0f with dummy audio\n",
-           pulse.seconds, dummy.seconds, pulseRate, dummyRate);
-    for (const auto& [run, status] : {std::pair{&pulse, 130}, {&dummy, 143}}) {
-        EXPECT_EQ(run->result.status, status) << run->result.output;
-        EXPECT_LT(run->seconds, 1.0);
+    printf("ended in %.2f s by SIGINT; %.0f frames per second\n", pulse.seconds, framesPerSecond(pulse.flips, fromStart));
+    EXPECT_EQ(pulse.result.status, 130) << pulse.result.output;  // 128 + the signal's number
+    EXPECT_LT(pulse.seconds, 1.0);
+    if (compareWithDummy) {
+        // The same show with SDL's dummy audio and no sound server to be found: SIGTERM ends it as
+        // Ctrl+C does, and the sound never holds the frame loop down.
+        Show dummyShow(folder + "/dummy", {}, {"SDL_AUDIODRIVER=dummy", "PULSE_SERVER=unix:" + folder + "/none"});
+        sleepFor(kDummySeconds);
+        const Stopped dummy = stop(dummyShow, SIGTERM);
+        const double dummyRate = framesPerSecond(dummy.flips, dummyShow.started);
+        printf("ended in %.2f s by SIGTERM; %.0f frames per second with dummy audio\n", dummy.seconds, dummyRate);
+        EXPECT_EQ(dummy.result.status, 143) << dummy.result.output;
+        EXPECT_LT(dummy.seconds, 1.0);
+        EXPECT_GT(framesPerSecond(pulse.flips, fromStart), dummyRate / 3) << "the frame loop waits on the sound";
     }
-    EXPECT_GT(pulseRate, dummyRate / 3) << "the frame loop waits on the sound";
 
     // The moves as the show took them: the flip after which the keys went in.
     std::vector<Move> moves;
@@ -242,15 +333,15 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     double longestStall = 0;
     for (size_t i = 1; i < pulse.flips.size(); ++i) longestStall = std::max(longestStall, wallOf(pulse.flips[i]) - wallOf(pulse.flips[i - 1]));
 
-    std::vector<int16_t> heardSamples = readRecords<int16_t>(recording);
+    std::vector<int16_t> heardSamples = readRecords<int16_t>(recordingFile);
     const std::vector<float> heard = mono(heardSamples);
-    // PulseAudio's own count: underruns of the show's stream and of the silence beside it.
-    const std::map<std::string, int> counted = underruns(serverLog);
+    // The server's own count: underruns of the show's stream and of the silence beside it.
+    const std::map<std::string, int> counted = underruns(server.log);
     const int canaryUnderruns = counted.count("canary") ? counted.at("canary") : 0;
     ClockTie tie;
     std::string error;
     // A sink that ran dry rewinds, and the recording may lose the wall clock's time with it.
-    if (!tieClicks(heard, clickWalls, tie, error) && canaryUnderruns > 0)
+    if (!tieArrivals(heard, clickWalls, arrivals, tie, error) && canaryUnderruns > 0)
         GTEST_SKIP() << "the machine starved the run (" << canaryUnderruns << " underruns of the canary): " << error;
     ASSERT_TRUE(error.empty()) << error;
     for (size_t i = 0; i < moveWalls.size(); ++i)
@@ -263,6 +354,7 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
 
     // The song followed through the recording, from where the show starts and where Page Up goes.
     const std::vector<Probe> probes = followSong(heard, song, tie.at[0] + kRate / 5, tie.at[1] - kRate / 5, {songFrameAt(kFrom), 0});
+    if (getenv("PROBES")) for (const Probe& p : probes) printf("probe %.2f %d %ld\n", tie.wallAt(p.at) - show.started, int(p.kind), p.lag);
     const auto pause = std::find(pressed.begin(), pressed.end(), "space\n") - pressed.begin();
     ASSERT_LT(pause + 1, long(pressed.size()));
     const long pausedFrom = tie.frameAt(moveWalls[pause]), pausedTo = tie.frameAt(moveWalls[pause + 1]) + kRate / 2;
@@ -270,10 +362,14 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     const std::vector<std::string> breaks = findBreaks(probes, moves, kRate / 2, {{pausedFrom, pausedTo}}, long(song.size()), tie, show.started);
 
     // The pause: the sound stops, silence, and the song goes on from the sample where it stopped.
-    const auto silentRun = [&](long at) { return heardSamples[2 * at] == 0 && heardSamples[2 * at + 1] == 0; };
-    long gapFrom = pausedFrom, gapTo;
-    while (gapFrom < pausedTo && !silentRun(gapFrom)) ++gapFrom;
-    for (gapTo = gapFrom; gapTo < long(heard.size()) && silentRun(gapTo); ++gapTo) {}
+    // Silence is exact zeros, even resampled; the song passes through a zero now and then, so
+    // the silence begins where a hundredth of a second of them does.
+    const auto silent = [&](long at) { return heardSamples[2 * at] == 0 && heardSamples[2 * at + 1] == 0; };
+    long gapFrom = pausedFrom, gapTo = pausedFrom;
+    while (gapFrom < pausedTo && gapTo < long(heard.size()) && gapTo - gapFrom < kRate / 100)
+        if (silent(gapTo)) ++gapTo;
+        else gapFrom = ++gapTo;
+    while (gapTo < long(heard.size()) && silent(gapTo)) ++gapTo;
     // Where the song stands just before the silence and just after it: the pause comes a moment
     // after the seek back to kFrom, so both are found near there.
     const long nearFrom = songFrameAt(kFrom);
@@ -311,19 +407,30 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     printf("song followed at %d of %zu half seconds; %zu breaks; pause: %.2f s of silence, resumed %+.1f ms from where it stopped\n",
            probesFound, probes.size(), breaks.size(), pauseHeard, pauseResumed);
     for (const std::string& b : breaks) printf("  break %s\n", b.c_str());
-    for (const auto& [stream, count] : counted) printf("PulseAudio counted %d underruns of '%s'\n", count, stream.c_str());
+    for (const auto& [stream, count] : counted) printf("the server counted %d underruns of '%s'\n", count, stream.c_str());
     printf("cuts heard: %zu, median offset %+.1f ms; longest time between flips %.3f s\n", heardCuts.size(), medianOffset, longestStall);
 
     // A machine that did not run the show (the server saw the streams starve, or the frames
     // stopped) cannot tell a fault: say so rather than judge the measurement.
     int showUnderruns = 0, otherUnderruns = 0, clickUnderruns = 0;  // the clicks run dry as they end
-    for (const auto& [stream, count] : counted) (stream == "canary" ? otherUnderruns : stream == "pacat" ? clickUnderruns : showUnderruns) += count;
+    for (const auto& [stream, count] : counted)
+        (stream == "canary" ? otherUnderruns : stream == "pacat" || stream == "click" ? clickUnderruns : showUnderruns) += count;
+    // On PipeWire a cycle that the server's thread missed drops its streams for that cycle: the
+    // song jumps by whole graph quanta of 48 kHz, which the show's stream (44.1 kHz, written a
+    // thousand frames at a time, with no underrun counted) cannot do by itself.
+    const int cyclesDropped = int(std::count_if(breaks.begin(), breaks.end(), [&](const std::string& b) {
+        const size_t at = b.find("jumps by ");
+        if (server.quantum == 0 || at == std::string::npos) return false;
+        const double cycles = std::abs(atof(b.c_str() + at + 9)) / (server.quantum / 48.0);
+        return cycles > 0.5 && std::abs(cycles - std::round(cycles)) * server.quantum / 48.0 < 0.4;
+    }));
+    if (cyclesDropped > 0) printf("%d breaks of whole graph cycles\n", cyclesDropped);
     const bool faults = !breaks.empty() || !cutFailures.empty() || std::abs(medianOffset) > kMedianTolerance;
-    if (faults && (otherUnderruns > 0 || longestStall > kStall))
+    if (faults && (otherUnderruns > 0 || longestStall > kStall || cyclesDropped > 0))
         GTEST_SKIP() << "the machine starved the show (" << showUnderruns << " underruns of its stream, " << otherUnderruns
-                     << " of the canary, frames stalled up to " << longestStall << " s): " << breaks.size() << " breaks and "
+                     << " of the canary, " << cyclesDropped << " graph cycles dropped, frames stalled up to " << longestStall << " s): " << breaks.size() << " breaks and "
                      << cutFailures.size() << " cuts out of step not judged";
-    EXPECT_TRUE(breaks.empty()) << "the sound broke " << breaks.size() << " times, PulseAudio counted " << showUnderruns
+    EXPECT_TRUE(breaks.empty()) << "the sound broke " << breaks.size() << " times, the server counted " << showUnderruns
                                 << " underruns of the show's stream";
     for (const std::string& failure : cutFailures) ADD_FAILURE() << failure;
     EXPECT_EQ(heardCuts.size(), 8u) << "every cut of the run heard: the plasma's four times, the others once";
@@ -331,3 +438,30 @@ TEST(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     EXPECT_NEAR(pauseHeard, kPauseSeconds, 0.25) << "the pause's silence";
     EXPECT_LE(std::abs(pauseResumed), kBreak * 1000.0 / kRate) << "the song after the pause goes on from where it stopped";
 }
+
+struct Server {
+    const char* name;
+    int quantum;  // PipeWire's forced graph quantum; 0 for PulseAudio
+};
+void PrintTo(const Server& server, std::ostream* out) { *out << server.name; }
+
+class Playback : public testing::TestWithParam<Server> {};
+
+TEST_P(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
+    const TempFolder temp;
+    struct Keep {  // PLAYBACK_KEEP=FOLDER keeps the recording, the logs and the server's log for a look
+        std::string from;
+        ~Keep() { if (const char* to = getenv("PLAYBACK_KEEP")) fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing); }
+    } keep{temp.path};
+    SoundServer server;
+    if (GetParam().quantum == 0) startPulseAudio(server, temp.path);
+    else startPipeWire(server, temp.path, GetParam().quantum);
+    if (HasFatalFailure()) return;
+    playAndJudge(temp.path, server, GetParam().quantum == 0);
+}
+
+// PulseAudio, and PipeWire through its pulse server at its smallest usual quantum and the largest
+// (a desktop's graph runs at what its most demanding client asks for).
+INSTANTIATE_TEST_SUITE_P(Servers, Playback, testing::Values(Server{"PulseAudio", 0}, Server{"PipeWireQuantum256", 256},
+                                                           Server{"PipeWireQuantum2048", 2048}),
+                         [](const testing::TestParamInfo<Server>& info) { return std::string(info.param.name); });

@@ -72,29 +72,120 @@ std::vector<int16_t> clickFrames() {
     return frames;
 }
 
-bool tieClicks(const std::vector<float>& heard, const double walls[2], ClockTie& tie, std::string& error) {
+double ClockTie::wallAt(long frame) const {
+    if (blockWalls.empty()) return walls[0] + double(frame - at[0]) * perFrame();
+    const long block = std::clamp(frame / kTieBlock, 0L, long(blockWalls.size()) - 1);
+    return blockWalls[size_t(block)] + double(frame - block * kTieBlock) / kRate;
+}
+
+long ClockTie::frameAt(double wall) const {
+    if (blockWalls.empty()) return at[0] + long((wall - walls[0]) / perFrame());
+    const long block = std::max(0L, long(std::upper_bound(blockWalls.begin(), blockWalls.end(), wall) - blockWalls.begin()) - 1);
+    return block * kTieBlock + long((wall - blockWalls[size_t(block)]) * kRate);
+}
+
+// Where each click starts in the recording, empty (with the error) if one is missing; `near`, the
+// recording's frames by each click's wall time where that was followed, or empty.
+static std::vector<long> findClicks(const std::vector<float>& heard, const std::vector<double>& walls,
+                                    const std::vector<long>& near, std::string& error) {
     const std::vector<float> click = mono(clickFrames());
     // The first: the recording's first sound. A click's first sound is the click less the few
-    // milliseconds the sink had already passed to the monitor when its stream joined: which frame
-    // of the click it is places the click's start.
-    const long first = std::min(long(std::find_if(heard.begin(), heard.end(), [](float v) { return v != 0; }) - heard.begin()),
-                                long(heard.size()) - 3);
-    const long skipped = std::search(click.begin(), click.end(), heard.begin() + first, heard.begin() + first + 3) - click.begin();
-    if (first < 0 || skipped == long(click.size())) {
-        error = "the first click is not the recording's first sound";
+    // milliseconds the sink had already passed to the monitor when its stream joined: where what
+    // is heard from there matches the click's rest best places the click's start. A sink at
+    // another rate (PipeWire's graph runs at 48 kHz) hands back the click resampled, near it but not
+    // equal, and a resampler's filter rings some frames ahead of it.
+    const long first = std::find_if(heard.begin(), heard.end(), [](float v) { return std::abs(v) > 256; }) - heard.begin();
+    const long length = long(click.size());
+    std::pair<long, double> start{-1, 0.5};
+    for (long at = first - length + kRate / 200; at <= first + kRate / 500 && first < long(heard.size()); ++at) {
+        const long from = std::max(at, first);
+        if (const double s = score(heard, from, click.data() + (from - at), length - (from - at)); s > start.second) start = {at, s};
+    }
+    if (walls.size() < 2 || start.first < 0) {
+        error = walls.size() < 2 ? "fewer than two clicks" : "the first click is not the recording's first sound";
+        return {};
+    }
+    // The others: where each matches best, near where the wall clock puts it from the first (the
+    // sink's pace is within a thousandth of it) or where the recording stood then, even over a
+    // sound still playing.
+    std::vector<long> at{start.first};
+    for (size_t i = 1; i < walls.size(); ++i) {
+        const long expected = near.empty() ? start.first + long((walls[i] - walls[0]) * kRate) : near[i];
+        std::pair<long, double> best{-1, 0.3};
+        for (long a = expected - kRate / 10; a < expected + kRate / 10; ++a)
+            if (const double s = score(heard, a, click.data(), length); s > best.second) best = {a, s};
+        if (best.first < 0) {
+            error = "click " + std::to_string(i + 1) + " of " + std::to_string(walls.size()) + " is not in the recording";
+            return {};
+        }
+        at.push_back(best.first);
+    }
+    return at;
+}
+
+// The line through the clicks.
+static ClockTie lineTie(const std::vector<double>& walls, const std::vector<long>& at) {
+    // A click is heard no sooner than it was written, and up to a graph cycle later on a server
+    // that plays a cycle at a time (PipeWire's); of a group written at random moments, the one
+    // heard soonest after its writing is the nearest. The groups are the clicks before and after
+    // the longest pause between two of them; the line through their nearest sets the pace.
+    size_t split = 1;
+    for (size_t i = 1; i < walls.size(); ++i)
+        if (walls[i] - walls[i - 1] > walls[split] - walls[split - 1]) split = i;
+    const auto nearest = [&](size_t from, size_t to) {
+        size_t best = from;
+        for (size_t i = from; i < to; ++i)
+            if (walls[i] - double(at[i]) / kRate > walls[best] - double(at[best]) / kRate) best = i;
+        return best;
+    };
+    const size_t before = nearest(0, split), after = nearest(split, walls.size());
+    return {{walls[before], walls[after]}, {at[before], at[after]}, {}};
+}
+
+bool tieClicks(const std::vector<float>& heard, const std::vector<double>& walls, ClockTie& tie, std::string& error) {
+    const std::vector<long> at = findClicks(heard, walls, {}, error);
+    if (!at.empty()) tie = lineTie(walls, at);
+    return !at.empty();
+}
+
+bool tieArrivals(const std::vector<float>& heard, const std::vector<double>& walls,
+                 const std::vector<std::pair<double, long>>& arrivals, ClockTie& tie, std::string& error) {
+    if (arrivals.empty() || arrivals.back().second < long(heard.size())) {
+        error = "the recording's arrival was not followed to its end";
         return false;
     }
-    // The second: where it matches best, near where the wall clock puts it (the sink's pace is
-    // within a thousandth of it), even over a sound still playing.
-    const long expected = first - skipped + long((walls[1] - walls[0]) * kRate);
-    std::pair<long, double> best{-1, 0.3};
-    for (long at = expected - kRate / 5; at < expected + kRate / 5; ++at)
-        if (const double s = score(heard, at, click.data(), long(click.size())); s > best.second) best = {at, s};
-    if (best.first < 0) {
-        error = "the second click is not in the recording";
-        return false;
+    std::vector<long> near;
+    for (double wall : walls) {
+        const auto then = std::lower_bound(arrivals.begin(), arrivals.end(), std::pair{wall, 0L});
+        near.push_back(then == arrivals.end() ? arrivals.back().second : then->second);
     }
-    tie = {{walls[0], walls[1]}, {first - skipped, best.first}};
+    const std::vector<long> at = findClicks(heard, walls, near, error);
+    if (at.empty()) return false;
+    // A frame was made no later than any frame after it reached the file, less the time between
+    // the two; the nearest arrivals after it say it best (a late look at the file only says more).
+    // Which moment of a graph cycle that is, the clicks say: each was heard no sooner than written.
+    std::vector<double> made(size_t(long(heard.size()) / kTieBlock + 1));
+    size_t first = 0;
+    for (size_t b = 0; b < made.size(); ++b) {
+        const long frame = long(b) * kTieBlock;
+        while (first < arrivals.size() && arrivals[first].second <= frame) ++first;
+        if (first == arrivals.size()) {  // the recording's very end
+            made[b] = made[b - 1] + double(kTieBlock) / kRate;
+            continue;
+        }
+        made[b] = arrivals[first].first - double(arrivals[first].second - frame) / kRate;
+        for (size_t j = first; j < arrivals.size() && arrivals[j].second <= frame + kRate / 4; ++j)
+            made[b] = std::min(made[b], arrivals[j].first - double(arrivals[j].second - frame) / kRate);
+        if (b > 0) made[b] = std::max(made[b], made[b - 1]);
+    }
+    double shift = -1e9;
+    for (size_t i = 0; i < at.size(); ++i) {
+        const size_t b = size_t(at[i] / kTieBlock);
+        shift = std::max(shift, walls[i] - (made[b] + double(at[i] - long(b) * kTieBlock) / kRate));
+    }
+    for (double& wall : made) wall += shift;
+    tie = lineTie(walls, at);  // its ends bound the run
+    tie.blockWalls = std::move(made);
     return true;
 }
 
@@ -325,7 +416,8 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
 std::map<std::string, int> underruns(const std::string& serverLog) {
     std::map<std::string, int> counts;
     std::ifstream log(serverLog);
-    // A stream that ends runs dry as it goes: an underrun just before its input is freed is that.
+    // PulseAudio: a line per underrun. A stream that ends runs dry as it goes: an underrun just
+    // before its input is freed is that.
     std::map<std::string, int> lastUnderrunLine;
     int number = 0;
     for (std::string line; std::getline(log, line); ++number)
@@ -336,6 +428,8 @@ std::map<std::string, int> underruns(const std::string& serverLog) {
         } else if (line.find("Freeing input ") != std::string::npos) {
             for (auto& [stream, seen] : lastUnderrunLine)
                 if (line.find('"' + stream + '"') != std::string::npos && number - seen < 8) --counts[stream], seen = -100;
+        } else if (const size_t end = line.find("]: UNDERFLOW "); end != std::string::npos && line.rfind('[', end) != std::string::npos) {
+            ++counts[line.substr(line.rfind('[', end) + 1, end - line.rfind('[', end) - 1)];  // pipewire-pulse's, by client
         }
     return counts;
 }

@@ -27,18 +27,28 @@ std::vector<int16_t> readWav(const std::string& path);
 // same every time, as 16-bit stereo frames.
 std::vector<int16_t> clickFrames();
 
-// Recording frames and wall seconds, tied by two clicks of known wall times (the sink's pace
-// differs from the wall clock by some hundred parts per million).
+// Recording frames and wall seconds, tied by clicks of known wall times: a line through one click
+// before the run and one after (the sink's pace differs from the wall clock by some hundred parts
+// per million), or, where the recording's arrival was followed, a wall time for every hundredth of
+// a second of it.
 struct ClockTie {
     double walls[2] = {0, 0};
     long at[2] = {0, 0};
-    double wallAt(long frame) const { return walls[0] + double(frame - at[0]) * perFrame(); }
-    long frameAt(double wall) const { return at[0] + long((wall - walls[0]) / perFrame()); }
+    std::vector<double> blockWalls;  // the wall time of each kTieBlock frames' first, when followed
+    double wallAt(long frame) const;
+    long frameAt(double wall) const;
     double perFrame() const { return (walls[1] - walls[0]) / double(at[1] - at[0]); }
 };
-// Finds the two clicks (the first, the recording's first sound; the second near where the wall
-// clock puts it); false if one is missing.
-bool tieClicks(const std::vector<float>& heard, const double walls[2], ClockTie& tie, std::string& error);
+constexpr long kTieBlock = kRate / 100;
+// Finds the clicks (the first, the recording's first sound; the others near where the wall clock
+// puts them) and ties the recording by a group before and a group after the longest pause between
+// them, one click each or several at random moments; false if one is missing.
+bool tieClicks(const std::vector<float>& heard, const std::vector<double>& walls, ClockTie& tie, std::string& error);
+// The same, and then every stretch of the recording tied by when it reached the recording's file:
+// a sound server that falls behind the wall clock now and then (PipeWire's graph, a cycle at a
+// time, on a busy machine) bends the line. `arrivals` are (wall seconds, frames in the file then).
+bool tieArrivals(const std::vector<float>& heard, const std::vector<double>& walls,
+                 const std::vector<std::pair<double, long>>& arrivals, ClockTie& tie, std::string& error);
 
 // The normalised correlation (1 for an exact copy up to scale) of `pattern` with `signal` from
 // `start`, over every step-th frame.
@@ -110,8 +120,8 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
                  const std::vector<Frame>& frames, const ClockTie& tie, double wall, double nextWall, bool stops,
                  bool fromSilence);
 
-// PulseAudio's count of underruns by stream name, from its log at debug level (a stream's last
-// underrun, as it closes, not counted).
+// The sound server's count of underruns by stream, from its log at debug level: PulseAudio's by
+// stream name (a stream's last underrun, as it closes, not counted), pipewire-pulse's by client name.
 std::map<std::string, int> underruns(const std::string& serverLog);
 
 }  // namespace recording

@@ -33,7 +33,7 @@ json check(const json& run) {
     out["recorded"] = double(heard.size()) / kRate;
     // First, so that a run whose recording cannot be read still tells whether the machine starved.
     out["underruns"] = underruns(run.at("serverLog"));
-    const double walls[2] = {run.at("clicks")[0], run.at("clicks")[1]};
+    const std::vector<double> walls = run.at("clicks");
     ClockTie tie;
     std::string error;
     if (heard.empty() || song.empty() || !tieClicks(heard, walls, tie, error)) {

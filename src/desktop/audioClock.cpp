@@ -18,12 +18,16 @@ void restartAudioClock(AudioClock& clock, int32_t t, uint32_t moves) {
     clock.stopsAt = -1;
 }
 
-int32_t audioClockTime(AudioClock& clock, StreamReading reading, StreamFormat format, uint32_t now) {
+int32_t audioClockTime(AudioClock& clock, StreamReading reading, HeardReport heard, StreamFormat format, uint32_t now) {
+    if (heard.count != clock.reports) {  // a report since the last read
+        clock.reports = heard.count;
+        clock.heardLeads[clock.heardSeen++ % kPaceReports] = framesToMicroseconds(heard.frame, format) - int64_t{heard.ticks} * 1000;
+    }
     if (!reading.any) return clock.last;
     if (clock.seen == 0 || reading.stream != clock.lastStream) {  // a callback since the last read
         clock.lastStream = reading.stream;
         clock.leads[clock.seen++ % kPaceCallbacks] =
-            framesToMicroseconds(reading.stream + format.bufferFrames, format) - int64_t{reading.ticks} * 1000;
+            framesToMicroseconds(int64_t{reading.stream} + reading.frames, format) - int64_t{reading.ticks} * 1000;
         if (reading.moves == clock.moves && reading.handed > 0) {  // the song since the move
             if (!clock.anchored) {
                 clock.anchored = true;
@@ -34,9 +38,18 @@ int32_t audioClockTime(AudioClock& clock, StreamReading reading, StreamFormat fo
         }
     }
     if (!clock.anchored) return clock.last;  // the device still plays what it had before the move
-    const int64_t queued = framesToMicroseconds(kQueuedEighths * format.bufferFrames / 8, format);
-    const int64_t lead = *std::max_element(clock.leads, clock.leads + std::min(clock.seen, kPaceCallbacks));
-    const int64_t streamHeard = int64_t{now} * 1000 + lead - queued;
+    int64_t lead;
+    if (clock.heardSeen > 0) {
+        int64_t leads[kPaceReports];
+        const int count = std::min(clock.heardSeen, kPaceReports);
+        std::copy_n(clock.heardLeads, count, leads);
+        std::nth_element(leads, leads + std::min(1, count - 1), leads + count);
+        lead = leads[std::min(1, count - 1)];
+    } else {
+        const int64_t queued = framesToMicroseconds(kQueuedEighths * format.bufferFrames / 8, format);
+        lead = *std::max_element(clock.leads, clock.leads + std::min(clock.seen, kPaceCallbacks)) - queued;
+    }
+    const int64_t streamHeard = int64_t{now} * 1000 + lead;
     const int64_t paced = streamHeard - framesToMicroseconds(clock.anchorStream - clock.anchorSong, format);
     const int64_t handed = clock.stopsAt >= 0 ? framesToMicroseconds(clock.stopsAt, format)
                                               : framesToMicroseconds(clock.songEnd - format.bufferFrames, format);

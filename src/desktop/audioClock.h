@@ -2,10 +2,11 @@
 #pragma once
 #include <cstdint>
 
-#include "sdlAudio.h"
+#include "sound.h"
 
-// How many of the latest callbacks the clock takes its pace from.
+// How many of the latest buffers, or of the server's reports, the clock takes its pace from.
 constexpr int kPaceCallbacks = 8;
+constexpr int kPaceReports = 24;
 
 // The clock's state between reads. The device's pace is kept in stream frames (everything handed
 // to it, song or silence), which run on through seeks and pauses; the song's place in the stream
@@ -19,6 +20,9 @@ struct AudioClock {
     uint32_t lastStream = 0;       // the latest callback seen, to tell a new one
     int64_t leads[kPaceCallbacks] = {};  // per callback seen: its stream end's time less its tick time, in µs
     int seen = 0;
+    uint32_t reports = 0;          // the server's latest report's count
+    int64_t heardLeads[kPaceReports] = {};  // per report seen: the stream heard's time less its tick time, in µs
+    int heardSeen = 0;
     int32_t last = 0;              // the last time given, so the clock never runs backwards
     int64_t stopsAt = -1;          // where the player has stopped handing the song (a pause), or -1
 };
@@ -29,7 +33,13 @@ void restartAudioClock(AudioClock& clock, int32_t t, uint32_t moves);
 
 // The show time of the song reaching the loudspeaker at tick count now.
 //
-// A callback runs when the device has room for another buffer, so at its tick the device is
+// Where the sound server reports what it plays, the clock keeps to those reports: the stream frame
+// reaching the loudspeaker, at a tick. A server that plays its graph a cycle at a time (PipeWire)
+// reports the end of the cycle it is in, never less than what is heard and up to a cycle more; a
+// report read late says less. So of the latest reports (about a second's), the clock keeps to the
+// one but lowest: near the cycle's edge, and not the one report that was read late.
+//
+// Otherwise a callback runs when the device has room for another buffer, so at its tick the device is
 // playing the stream up to two buffers before the end of the buffer just filled (the one it
 // plays and that one; about one and seven eighths through SDL 2's PulseAudio output). A callback can
 // only run late, never early, so the clock keeps to the callback whose stream end was furthest
@@ -38,4 +48,4 @@ void restartAudioClock(AudioClock& clock, int32_t t, uint32_t moves);
 // over, less one buffer, so it stops with the stream, and when the player has stopped at a known
 // frame (a pause), it runs on to exactly that frame, which the device plays out. Never below the
 // time it started from, never below the last time given.
-int32_t audioClockTime(AudioClock& clock, StreamReading reading, StreamFormat format, uint32_t now);
+int32_t audioClockTime(AudioClock& clock, StreamReading reading, HeardReport heard, StreamFormat format, uint32_t now);

@@ -7,7 +7,7 @@
 
 #include "audioClock.h"
 #include "demo/demo.h"
-#include "sdlAudio.h"
+#include "sound.h"
 
 constexpr uint32_t kLongestFlipInterval = 50;  // longer is a stall (start-up, a slow frame), not a refresh
 static AudioClock gAudioClock;
@@ -22,7 +22,7 @@ void startClock(int32_t t, uint32_t moves) {
 
 void stopClockAt(int64_t frame) { gAudioClock.stopsAt = frame; }
 
-int32_t getTime() { return audioClockTime(gAudioClock, readStream(), streamFormat(), SDL_GetTicks()); }
+int32_t getTime() { return audioClockTime(gAudioClock, readStream(), readHeard(), streamFormat(), SDL_GetTicks()); }
 
 void noteFlip() {
     const uint32_t now = SDL_GetTicks();

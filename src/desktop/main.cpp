@@ -15,7 +15,7 @@
 #include "options.h"
 #include "pacing.h"
 #include "platform.h"
-#include "sdlAudio.h"
+#include "sound.h"
 #include "song/player.h"
 #include "song/song.h"
 
@@ -178,14 +178,14 @@ int main(int argc, char** argv) {
     initDemo();  // before the music and the clock, so its time is not show time
 
     Playback play;
-    if (!openSdlAudio(play.player)) {
+    if (!openSound(play.player)) {
         reportFailure(say("Could not initialize sound, reason: %s\n", SDL_GetError()));
         return 255;  // as -1 always was on Linux; Windows keeps a -1 whole, as 4294967295
     }
     std::string reason;
     if (openSong(modulePath(), kPlayChunk, reason) != SongOpen::ok) {
         reportFailure(say("Could not load module, reason: %s\n", reason.c_str()));
-        closeSdlAudio();
+        closeSound();
         SDL_Quit();
         return 1;  // a show without its music has failed
     }
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
     // second on a desktop), so that a seek anywhere finds it ready.
     std::thread mixer([] { mixSongUntil(INT64_MAX); });
     const auto finish = [&](int status) {
-        closeSdlAudio();  // no callback reads the song from here on
+        closeSound();  // no callback reads the song from here on
         closeSong();      // ends the mixer thread's work too
         mixer.join();
         SDL_Quit();
