@@ -20,9 +20,6 @@ export async function launch({ env, folder }) {
       'media.autoplay.blocking_policy': 0,
       'media.autoplay.block-webaudio': false,
       'media.cubeb.backend': 'pulse',
-      // A device queue of 2,048 frames for the audio graph instead of 512, which this two-core
-      // machine lets run dry now and then even when idle; the page reads it back as outputLatency.
-      'media.cubeb_latency_msg_frames': 2048,
       'browser.shell.checkDefaultBrowser': false,
       'datareporting.policy.dataSubmissionEnabled': false,
     },
