@@ -354,7 +354,6 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
 
     // The song followed through the recording, from where the show starts and where Page Up goes.
     const std::vector<Probe> probes = followSong(heard, song, tie.at[0] + kRate / 5, tie.at[1] - kRate / 5, {songFrameAt(kFrom), 0});
-    if (getenv("PROBES")) for (const Probe& p : probes) printf("probe %.2f %d %ld\n", tie.wallAt(p.at) - show.started, int(p.kind), p.lag);
     const auto pause = std::find(pressed.begin(), pressed.end(), "space\n") - pressed.begin();
     ASSERT_LT(pause + 1, long(pressed.size()));
     const long pausedFrom = tie.frameAt(moveWalls[pause]), pausedTo = tie.frameAt(moveWalls[pause + 1]) + kRate / 2;
