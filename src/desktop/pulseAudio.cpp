@@ -108,8 +108,8 @@ static bool openPulse(StreamFormat& format) {
         return s == PA_CONTEXT_READY ? 1 : PA_CONTEXT_IS_GOOD(s) ? 0 : -1;
     });
     if (ready) {
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, uint32_t(kMixRate), 2};
-        gStream = pa_stream_new(gContext, "Nocturne", &spec, nullptr);
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, uint32_t(kMixRate), 2};
+        gStream = pa_stream_new(gContext, "Nocturne", &sampleFormat, nullptr);
         ready = gStream != nullptr;
     }
     if (ready) {
