@@ -1,9 +1,9 @@
 #!/bin/sh
-# test-arm.sh: the ARM soft-float cross build, run under qemu-arm: the core's unit tests, frames
-# word for word identical to the desktop build's, and the show program itself.
+# test-arm.sh: the ARM soft-float cross build, run under qemu-arm: the core's unit tests (the
+# show's frames word for word the desktop build's among them) and the show program itself.
 #   scripts/test-arm.sh [DESKTOP_BUILD [ARM_BUILD]]      (make test-arm runs it)
-# DESKTOP_BUILD (default build) must be built already: it converts the pictures and draws the
-# reference frames. ARM_BUILD (default build-arm) gets everything else, the fetched armel packages
+# DESKTOP_BUILD (default build) must be built already: it converts the pictures and writes the
+# short module the show plays. ARM_BUILD (default build-arm) gets everything else, the fetched armel packages
 # and the sysroot made of them included.
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,7 +14,6 @@ sysroot=$arm/sysroot
 jobs=$(nproc)
 started=$(date +%s)
 
-. scripts/frames.sh
 step() { printf '\n== arm: %s (%ss)\n' "$1" $(($(date +%s) - started)); }
 fail() { echo "arm: FAILED: $*" >&2; exit 1; }
 
@@ -102,26 +101,16 @@ for program in render show; do
   fi
 done
 
-# --- The core's unit tests under qemu (CTest runs them through the toolchain's emulator).
+# --- The core's unit tests under qemu (CTest runs them through the toolchain's emulator), the
+# show's sampled frames among them: word for word the checksums the desktop build draws.
 step "core unit tests under qemu-arm"
 ctest --test-dir "$arm" -L core --output-on-failure -j"$jobs"
-
-# --- Identical frames (scripts/frames.sh): every window of the timeline, the credit pages, the
-# instants that draw nothing, and runs of consecutive frames through the radial blur.
-step "comparing frames with the desktop's"
-times=$(frameTimes)
-rm -rf "$arm/frames"
-"$desktop/render" --times "$times" --format raw --out "$arm/frames/desktop"
-onArm "$arm/render" --times "$times" --format raw --out "$arm/frames/arm"
-compareFrames "$arm/frames/desktop" "$arm/frames/arm" "$times" arm ||
-  fail "ARM frames differ from the desktop's (kept in $arm/frames)"
-rm -rf "$arm/frames"   # 150 MB of identical frames are no use to anyone
 
 # --- The show itself under qemu, with SDL's dummy video and audio drivers: start-up, the tables,
 # the music (libmikmod's SDL driver on SDL's dummy audio) and the frame loop, to the module's end.
 # It runs on qemu's most capable core, not the ARM926: Debian's armel libSDL2 executes the ARMv6
 # memory barrier "mcr p15, 0, rN, c7, c10, 5" during SDL_Init, which an ARMv5TE core rejects as
-# an undefined instruction (SIGILL). The show's own code is the core and render checked above.
+# an undefined instruction (SIGILL). The show's own code is the core checked above.
 step "the show under qemu-arm"
 run=$arm/show-run
 rm -rf "$run"

@@ -358,7 +358,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     ASSERT_LT(pause + 1, long(pressed.size()));
     const long pausedFrom = tie.frameAt(moveWalls[pause]), pausedTo = tie.frameAt(moveWalls[pause + 1]) + kRate / 2;
     // The sound of a key press arrives within half a second.
-    const std::vector<std::string> breaks = findBreaks(probes, moves, kRate / 2, {{pausedFrom, pausedTo}}, long(song.size()), tie, show.started);
+    const std::vector<Break> breaks = findBreaks(probes, moves, kRate / 2, {{pausedFrom, pausedTo}}, long(song.size()), tie, show.started);
 
     // The pause: the sound stops, silence, and the song goes on from the sample where it stopped.
     // Silence is exact zeros, even resampled; the song passes through a zero now and then, so
@@ -405,7 +405,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     for (const Probe& p : probes) probesFound += p.kind == Probe::song;
     printf("song followed at %d of %zu half seconds; %zu breaks; pause: %.2f s of silence, resumed %+.1f ms from where it stopped\n",
            probesFound, probes.size(), breaks.size(), pauseHeard, pauseResumed);
-    for (const std::string& b : breaks) printf("  break %s\n", b.c_str());
+    for (const Break& b : breaks) printf("  break %s\n", b.text.c_str());
     for (const auto& [stream, count] : counted) printf("the server counted %d underruns of '%s'\n", count, stream.c_str());
     printf("cuts heard: %zu, median offset %+.1f ms; longest time between flips %.3f s\n", heardCuts.size(), medianOffset, longestStall);
 
@@ -417,10 +417,9 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     // On PipeWire a cycle that the server's thread missed drops its streams for that cycle: the
     // song jumps by whole graph quanta of 48 kHz, which the show's stream (44.1 kHz, written a
     // thousand frames at a time, with no underrun counted) cannot do by itself.
-    const int cyclesDropped = int(std::count_if(breaks.begin(), breaks.end(), [&](const std::string& b) {
-        const size_t at = b.find("jumps by ");
-        if (server.quantum == 0 || at == std::string::npos) return false;
-        const double cycles = std::abs(atof(b.c_str() + at + 9)) / (server.quantum / 48.0);
+    const int cyclesDropped = int(std::count_if(breaks.begin(), breaks.end(), [&](const Break& b) {
+        if (server.quantum == 0 || b.jumpMs == 0) return false;
+        const double cycles = std::abs(b.jumpMs) / (server.quantum / 48.0);
         return cycles > 0.5 && std::abs(cycles - std::round(cycles)) * server.quantum / 48.0 < 0.4;
     }));
     if (cyclesDropped > 0) printf("%d breaks of whole graph cycles\n", cyclesDropped);

@@ -2,8 +2,7 @@
 // spans, for the tests to compare the real one with. Each pixel is decided on its own: its row's
 // span is found by asking every edge, in order, where it crosses that row (by multiplication, not
 // by stepping), and its texel by counting steps from the span's left end. Division is the real
-// mobDivFixed, which has its own tests. Also the pixel packing and frame comparison that every
-// scene's reference uses.
+// mobDivFixed, which has its own tests. Also a frame comparison that says where two frames part.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -20,9 +19,6 @@ constexpr int kW = 320, kH = 240;
 inline Coordinate at(double x, double y, double u = 0, double v = 0) {
     return {Fixed(x * 65536), Fixed(y * 65536), Fixed(u * 65536), Fixed(v * 65536)};
 }
-
-// A picture's red, green, blue bytes packed as the frame holds them.
-inline uint32_t rgb(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 
 // Wrap a 64-bit value to 32 bits the way 16.16 addition does.
 inline Fixed wrap(int64_t value) { return static_cast<Fixed>(static_cast<uint32_t>(static_cast<uint64_t>(value))); }
@@ -77,13 +73,6 @@ inline void triangle(std::vector<uint32_t>& frame, const Texture* tex, uint32_t 
         for (int x = std::max(0, s.left >> 16); x <= std::min(kW - 1, s.right >> 16); ++x)
             frame[y * kW + x] = tex ? texturedPixel(x, s, *tex, frame[y * kW + x]) : colour;
     }
-}
-
-// What a scene draws at t over a frame of fill words, by default a word that no scene draws.
-inline std::vector<uint32_t> drawn(void (*scene)(uint32_t*, int32_t), int32_t t, uint32_t fill = 0x12345678) {
-    std::vector<uint32_t> frame(kW * kH, fill);
-    scene(frame.data(), t);
-    return frame;
 }
 
 // The first pixel where two frames differ, described, or "" when they agree.

@@ -250,10 +250,10 @@ std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector
     return probes;
 }
 
-std::vector<std::string> findBreaks(const std::vector<Probe>& probes, const std::vector<Move>& moves, long settle,
+std::vector<Break> findBreaks(const std::vector<Probe>& probes, const std::vector<Move>& moves, long settle,
                                     const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
                                     double runStart) {
-    std::vector<std::string> breaks;
+    std::vector<Break> breaks;
     if (probes.empty()) return breaks;
     // Whether a move's sound (arriving within `settle`) can explain a change between two probes.
     const auto nearMove = [&](long from, long to) {
@@ -279,15 +279,16 @@ std::vector<std::string> findBreaks(const std::vector<Probe>& probes, const std:
         if (before.kind == Probe::song) ended = before.at + before.lag + kProbeLength + kProbeStep >= songLength;
         if (p.at <= firstSong || p.at > lastSongProbe || p.at < runFrom) continue;
         const bool paused = std::any_of(quiet.begin(), quiet.end(), [&](const auto& q) { return p.at > q.first && p.at < q.second; });
-        std::string text = secondsText("at ", tie.wallAt(p.at) - runStart, " s of the run: ");
+        Break b{secondsText("at ", tie.wallAt(p.at) - runStart, " s of the run: ")};
         if (p.kind == Probe::silent && (paused || ended)) continue;
-        if (p.kind == Probe::silent) text += "silence";
-        else if (p.kind == Probe::lost) text += "not the song";
-        else if (before.kind == Probe::song && std::abs(p.lag - before.lag) > kBreak && !nearMove(before.at, p.at))
-            text += secondsText("the song jumps by ", (p.lag - before.lag) * 1000.0 / kRate, " ms");
-        else continue;
+        if (p.kind == Probe::silent) b.text += "silence";
+        else if (p.kind == Probe::lost) b.text += "not the song";
+        else if (before.kind == Probe::song && std::abs(p.lag - before.lag) > kBreak && !nearMove(before.at, p.at)) {
+            b.jumpMs = (p.lag - before.lag) * 1000.0 / kRate;
+            b.text += secondsText("the song jumps by ", b.jumpMs, " ms");
+        } else continue;
         if (p.kind != Probe::song && nearMove(before.at, p.at)) continue;
-        breaks.push_back(text);
+        breaks.push_back(b);
     }
     return breaks;
 }

@@ -78,10 +78,15 @@ struct Move {
     std::string what;
     double wall = 0;
 };
+// A break: what was heard where, and for a jump of the song's place its size (0 otherwise).
+struct Break {
+    std::string text;
+    double jumpMs = 0;
+};
 // Breaks: where the song's place jumps by more than kBreak, or the sound goes silent or is not the
 // song, between two probes, with no move within `settle` frames before to explain it. Silence is
 // no break inside `quiet` spans (pauses) or once the song was heard to its end.
-std::vector<std::string> findBreaks(const std::vector<Probe>& probes, const std::vector<Move>& moves, long settle,
+std::vector<Break> findBreaks(const std::vector<Probe>& probes, const std::vector<Move>& moves, long settle,
                                     const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
                                     double runStart);
 

@@ -63,7 +63,9 @@ json check(const json& run) {
     for (size_t i = 0; i + 1 < moves.size(); ++i)
         if (moves[i].what == "pause") quiet.push_back({tie.frameAt(moveWalls[i]), tie.frameAt(moveWalls[i + 1])});
     if (!moves.empty() && moves.back().what == "pause") quiet.push_back({tie.frameAt(moveWalls.back()), long(heard.size())});
-    out["breaks"] = findBreaks(probes, moves, long(double(run.at("settle")) * kRate), quiet, long(song.size()), tie, run.at("runStart"));
+    out["breaks"] = json::array();
+    for (const Break& b : findBreaks(probes, moves, long(double(run.at("settle")) * kRate), quiet, long(song.size()), tie, run.at("runStart")))
+        out["breaks"].push_back(b.text);
 
     // No burst: from each start from the song's beginning, nothing louder than its first seconds.
     float songPeak = 0;
