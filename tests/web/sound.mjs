@@ -10,6 +10,13 @@ const exited = (child) => new Promise((done) => (child.exitCode !== null || chil
 // The wall clock the page's hooks keep too, in seconds.
 export const wallNow = () => (performance.timeOrigin + performance.now()) / 1000;
 
+// Ends `child` should the test be killed before it can: a watch outlives neither of them.
+export function tieToTest(child) {
+  const watch = spawn('/bin/sh', ['-c', `while kill -0 ${process.pid} 2> /dev/null; do sleep 1; done; kill ${child.pid}`], { stdio: 'ignore' });
+  child.on('exit', () => watch.kill());
+  return child;
+}
+
 // Starts PulseAudio in `folder` (socket, runtime, state, cookie, log at debug level, all there)
 // with a null sink "show" at 44100 Hz and another, "canary". A stream of silence keeps the sink running, so the recording
 // of its monitor has no holes between sounds; its queue is long, because a stream that runs dry
@@ -24,12 +31,10 @@ export async function startSoundServer(folder) {
     '-L', 'module-null-sink sink_name=show rate=44100 channels=2',
     '-L', 'module-null-sink sink_name=canary rate=44100 channels=2',
     '-L', `module-native-protocol-unix auth-anonymous=1 socket=${folder}/native`], { env, stdio: 'ignore' });
-  // Should the test be killed before it can stop the server, a watch stops it (its clients end with it).
-  const watch = spawn('/bin/sh', ['-c', `while kill -0 ${process.pid} 2> /dev/null; do sleep 1; done; kill ${server.pid}`], { stdio: 'ignore' });
+  tieToTest(server);  // its clients end with it
   for (let i = 0; i < 200 && !existsSync(`${folder}/native`) && server.exitCode === null; ++i) await wait(50);
   if (!existsSync(`${folder}/native`)) {
     server.kill();
-    watch.kill();
     throw new Error('PulseAudio did not start (are pulseaudio and pulseaudio-utils installed?)');
   }
   const pcm = ['--raw', '--format=s16le', '--rate=44100', '--channels=2'];
@@ -62,7 +67,7 @@ export async function startSoundServer(folder) {
       return written;
     },
     async stop() {
-      for (const child of [...children, server, watch]) {
+      for (const child of [...children, server]) {
         child.kill();
         await exited(child);
       }
