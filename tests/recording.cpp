@@ -16,6 +16,7 @@ namespace {
 constexpr double kMatch = 0.9;  // the normalised correlation that counts as the song found
 constexpr long kAround = kRate / 5;  // the song around a cut, before and after it, that is looked for
 constexpr long kBlock = kRate / 100;  // the step a move's effect on the sound is timed in
+constexpr long kDrift = 8;  // samples in half a second at 360 ppm, beyond what any device here drifts
 
 long distance(const std::array<uint32_t, kGrid>& a, const std::array<uint32_t, kGrid>& b) {
     long d = 0;
@@ -231,8 +232,12 @@ std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector
             probes.push_back(songs ? Probe{at, Probe::song, lag} : Probe{at, Probe::silent});
             continue;
         }
+        // The song going on where it was, give or take the samples that a device's resampling
+        // drifts by in half a second: looked at sample by sample, since a noisy stretch matches
+        // only where it lines up exactly, and a repeated bar elsewhere may match nearly as well.
         std::pair<long, double> best{-1, 0};
-        if (lastSong >= 0 && score(song, at + lag, stretch, kProbeLength) > 0.99) best = {at + lag, 1};
+        for (long d = -kDrift; lastSong >= 0 && d <= kDrift; ++d)
+            if (const double s = score(song, at + lag + d, stretch, kProbeLength); s > 0.99 && s > best.second) best = {at + lag + d, s};
         // A stream that runs dry goes on where it stopped, later: the song is between where it was
         // last found and where it would be without a break (a pause alike).
         if (best.first < 0 && lastSong >= 0)
@@ -251,8 +256,8 @@ std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector
 }
 
 std::vector<Break> findBreaks(const std::vector<Probe>& probes, const std::vector<Move>& moves, long settle,
-                                    const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
-                                    double runStart) {
+                              const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
+                              double runStart) {
     std::vector<Break> breaks;
     if (probes.empty()) return breaks;
     // Whether a move's sound (arriving within `settle`) can explain a change between two probes.

@@ -87,8 +87,8 @@ struct Break {
 // song, between two probes, with no move within `settle` frames before to explain it. Silence is
 // no break inside `quiet` spans (pauses) or once the song was heard to its end.
 std::vector<Break> findBreaks(const std::vector<Probe>& probes, const std::vector<Move>& moves, long settle,
-                                    const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
-                                    double runStart);
+                              const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
+                              double runStart);
 
 // A frame handed to the display, at a wall time, with its grid of pixels.
 struct Frame {
