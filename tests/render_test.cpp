@@ -78,7 +78,7 @@ TEST_F(Render, AContinuousRunShowsWhatAPlayerDrawsAfterASeek) {
     const std::vector<int32_t> targets = {0,     8799,  8800,  34500, 64000,  68400,  68500,  68517, 70000,
                                           77777, 85299, 85300, 99200, 115000, 115127, 115638, 117000};
     std::string list;
-    for (int32_t t : targets) list += (list.empty() ? "" : ",") + std::to_string(t);
+    for (int32_t t : targets) list.append(list.empty() ? "" : ",").append(std::to_string(t));
     ASSERT_EQ(render({"--times", list, "--continuous", "--format", "raw", "--out", out}).status, 0);
     initDemo();
     std::vector<uint32_t> frame(kPixels, 0x123456);  // whatever the screen held before the seek
@@ -96,7 +96,7 @@ TEST_F(Render, WrongArgumentsGiveUsageAndStatusTwo) {
                               "--times 1,,2 --format png --out O", "--times 12a --format png --out O",
                               "--times 99999999999 --format png --out O", "--range 5:5:1 --format raw --out O",
                               "--range 0:10:0 --format raw --out O", "--range 0:10 --format raw --out O",
-                              "--times 1 --format png --out O --bogus 1", "--times 1 --format png --out"}) {
+                              "--times 1 --format png --out O --bogus 1", "--times 1 --format png --out", "--help"}) {
         std::vector<std::string> args;
         std::istringstream words(wrong);
         for (std::string word; words >> word;) args.push_back(word == "O" ? out : word);

@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
             continuous = true;
             continue;
         }
+        if (option != "--times" && option != "--range" && option != "--format" && option != "--out")
+            return usage(("unknown option " + option).c_str());
         if (i + 1 >= argc) return usage(("missing value after " + option).c_str());
         const std::string value = argv[++i];
         if (option == "--times" && !haveTimes) {
