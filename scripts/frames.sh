@@ -1,6 +1,6 @@
-# frames.sh: the show times at which another build's renderer must draw exactly the desktop's
-# frames, and the comparison; sourced by scripts/test-arm.sh and scripts/test-windows.sh (the
-# browser test takes the times too).
+# frames.sh: the show times at which every build must draw exactly the desktop's frames, and the
+# comparison; the core's frames test (on the desktop and on ARM) and the browser test take the
+# times, scripts/test-windows.sh both.
 
 # The show times, comma-separated: samples of every window of the timeline from its first to its
 # last millisecond, the credit pages, the three instants that draw nothing, and runs of
