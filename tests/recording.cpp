@@ -204,10 +204,13 @@ double score(const std::vector<float>& signal, long start, const float* pattern,
 std::pair<long, double> bestMatch(const std::vector<float>& signal, const float* pattern, long length, long from, long to,
                                   long expected) {
     std::vector<std::pair<long, double>> found;
-    for (long start = std::max(0L, from); start < to; start += 2)
+    // Every start, scored on every sixteenth sample (every other start missed a noisy stretch's
+    // match, which only holds where it lines up exactly); where that reaches the threshold, the
+    // full score over the starts it then skips finds the peak.
+    for (long start = std::max(0L, from); start < to; ++start)
         if (score(signal, start, pattern, length, 16) >= kMatch) {
             std::pair<long, double> best{start, 0};
-            for (long s = start - 2; s < start + 3; ++s)
+            for (long s = start; s < start + 17; ++s)
                 if (const double c = score(signal, s, pattern, length); c > best.second) best = {s, c};
             if (best.second >= kMatch) found.push_back(best);
             start += 16;
@@ -237,7 +240,7 @@ std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector
         // only where it lines up exactly, and a repeated bar elsewhere may match nearly as well.
         std::pair<long, double> best{-1, 0};
         for (long d = -kDrift; lastSong >= 0 && d <= kDrift; ++d)
-            if (const double s = score(song, at + lag + d, stretch, kProbeLength); s > 0.99 && s > best.second) best = {at + lag + d, s};
+            if (const double s = score(song, at + lag + d, stretch, kProbeLength); s >= kMatch && s > best.second) best = {at + lag + d, s};
         // A stream that runs dry goes on where it stopped, later: the song is between where it was
         // last found and where it would be without a break (a pause alike).
         if (best.first < 0 && lastSong >= 0)
