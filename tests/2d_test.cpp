@@ -79,12 +79,6 @@ TEST(PutFilledRectangle, RowsStopsAndClipping) {
     }
 }
 
-TEST(PutLine, ExamplesWorkedByHand) {
-    EXPECT_EQ(drawLine(0, 0, 4, 2), (Points{{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}));
-    EXPECT_EQ(drawLine(4, 2, 0, 0), (Points{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
-    EXPECT_EQ(drawLine(0, 0, 2, 5), (Points{{0, 0}, {0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}}));
-}
-
 // Every end point within 13 pixels of a centre, drawn both ways: all eight octants, the axes, the
 // diagonals, a single point and both drawing directions of each.
 TEST(PutLine, MatchesTheClosedFormInEveryDirection) {

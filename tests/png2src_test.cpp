@@ -1,5 +1,5 @@
 // The picture converter's failures, run as the build runs it. What it writes on success is checked
-// where it counts: the compiled-in arrays against the committed PNGs, in pictures_test.
+// where it counts: in the show's frames (frames_test), drawn from the arrays it wrote.
 #include <gtest/gtest.h>
 
 #include <filesystem>
