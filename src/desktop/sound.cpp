@@ -48,10 +48,15 @@ StreamFormat streamFormat() { return gFormat; }
 
 bool openSound(SongPlayer& player) {
     gPlayer = &player;
+#if defined(SHOW_PULSE) || defined(SHOW_WASAPI)
 #ifdef SHOW_PULSE
+    const SoundOutput& own = kPulseOutput;
+#else
+    const SoundOutput& own = kWasapiOutput;
+#endif
     // A driver the user named is SDL's to open.
-    if (getenv("SDL_AUDIODRIVER") == nullptr && kPulseOutput.open(gFormat)) {
-        gOutput = &kPulseOutput;
+    if (getenv("SDL_AUDIODRIVER") == nullptr && own.open(gFormat)) {
+        gOutput = &own;
         return true;
     }
 #endif
