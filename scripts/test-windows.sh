@@ -35,7 +35,7 @@ wine=/usr/lib/wine/wine64
 cleanUp() {
   wineserver -k 2> /dev/null || true
   for process in $xvfb $recorder $silence $grab $pulse; do kill "$process" 2> /dev/null || true; done
-  # SHOW_WINDOWS_KEEP=FOLDER keeps the sound run (recording, server log, grabs, run.json) for a look.
+  # SHOW_WINDOWS_KEEP=FOLDER keeps the sound run (recording, server log, flips, grabs, run.json) for a look.
   [ -z "${SHOW_WINDOWS_KEEP:-}" ] || [ ! -d "$work/pulse" ] || cp -r "$work/pulse/." "$SHOW_WINDOWS_KEEP"
   rm -rf "$work"
 }
@@ -250,7 +250,8 @@ recorder=""
 kill "$silence"
 [ "$(cat "$sound/status")" = 0 ] || fail "the stretch with sound ended with status $(cat "$sound/status")"
 grep -q 'application.name = "show.exe"' "$sound/log" || fail "show.exe never played to PulseAudio"
-[ -s "$logged/flips.log" ] || fail "the stand-in SDL2.dll logged no frame"
+[ ! -f "$logged/flips.log" ] || tr -d '\r' < "$logged/flips.log" > "$sound/flips.log"
+[ -s "$sound/flips.log" ] || fail "the stand-in SDL2.dll logged no frame"
 
 # The run as recording-check reads it, once with the frames as handed over and once as grabbed
 # (their times less half the grab's interval: a frame shows up to one grab late); the grids of
@@ -268,8 +269,7 @@ done
 sed -n 's/.*Parsed_showinfo.* n: *[0-9]* pts: *\([0-9]*\) .*/\1/p' "$sound/grab.log" > "$sound/stamps"
 od -An -v -tx1 -w192 "$sound/grids.rgb" | tr -d ' ' | paste -d' ' "$sound/stamps" - |
   awk 'NF == 2 { printf "%s{\"wall\":%.6f,\"grid\":\"%s\"}", n++ ? "," : "", $1 / 1e6 - 0.005, $2 }' > "$sound/grabbed"
-tr -d '\r' < "$logged/flips.log" |
-  awk 'NF == 2 { printf "%s{\"wall\":%s,\"grid\":\"%s\"}", n++ ? "," : "", $1, $2 }' > "$sound/handed"
+awk 'NF == 2 { printf "%s{\"wall\":%s,\"grid\":\"%s\"}", n++ ? "," : "", $1, $2 }' "$sound/flips.log" > "$sound/handed"
 start=$(cat "$sound/start")
 judge() {  # judge FRAMES: recording-check's findings with the frames in FRAMES
   printf '{"recording":"%s","song":"%s","serverLog":"%s","clicks":[%s],"runStart":%s,"settle":6,%s' \
@@ -292,7 +292,7 @@ error=$(field "$found" error '"[^"]*"')
 offsets=$(offsetsIn "$found")
 breaks=$(echo "$found" | grep -o '"breaks":\[[^]]*\]')
 underruns=$(field "$found" underruns '{[^}]*}')
-echo "windows: $(wc -l < "$logged/flips.log") frames handed to the display, $(field "$found" fps '[0-9.]*') a second"
+echo "windows: $(awk 'NR == 1 { first = $1 } { last = $1 } END { printf "%d frames handed to the display, %.1f a second", NR, (NR - 1) / (last - first) }' "$sound/flips.log")"
 echo "windows: sound minus picture at the cuts (ms): $offsets"
 echo "windows: the same against the screen's grabs (ms): $(offsetsIn "$screen")"
 echo "windows: the song found at $(field "$found" found '[0-9]*') of $(field "$found" probes '[0-9]*') half seconds;" \
