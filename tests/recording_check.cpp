@@ -3,10 +3,11 @@
 //   recording-check RUN.json      prints what it found as JSON on standard output
 //   recording-check --click FILE  writes the click (raw 16-bit stereo at 44,100 Hz) to play into the sink
 // RUN.json: recording (raw 16-bit stereo at 44,100 Hz), song (the reference mix, WAV), serverLog
-// (PulseAudio's at debug level), clicks (the two clicks' wall times, s), runStart (s), settle (s an
-// action's sound may take to arrive), moves ({what: start|pause|resume|seek|replay, wall, song:
-// song frame it goes to or null}), frames ({wall, grid: 64 pixels as RRGGBB hex}), cuts ({ms,
-// before, at: the grids just before the cut and at it}).
+// (PulseAudio's at debug level), clicks (the clicks' wall times, s: a group before the run and a
+// group after), runStart (s), settle (s an action's sound may take to arrive), moves ({what:
+// start|pause|resume|seek|replay, wall, song: song frame it goes to or null}), frames ({wall,
+// grid: 64 pixels as RRGGBB hex}), cuts ({ms, before, at: the grids just before the cut and at
+// it}).
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
