@@ -9,8 +9,8 @@
 // Opens an output for 16-bit stereo at 44,100 Hz that plays from `player` from then on (silence
 // until the player has song to hand): a stream of the door's own on a PulseAudio server (PipeWire's
 // included) or on Windows' audio engine, whose delay to the loudspeaker the server or the engine
-// reports, or else SDL's audio, whose delay is assumed. SDL_AUDIODRIVER, when set, chooses SDL's. False, with SDL's reason in SDL_GetError, when
-// no device opens.
+// reports, or else SDL's audio, whose delay is assumed. SDL_AUDIODRIVER, when set, chooses SDL's.
+// False, with SDL's reason in SDL_GetError, when no device opens.
 bool openSound(SongPlayer& player);
 void closeSound();
 

@@ -29,7 +29,8 @@ export async function startSoundServer(folder) {
   // With real-time priority where the machine grants it, as a desktop's RTKit gives the server's
   // threads: without it the server itself runs dry on a busy machine.
   const realTime = spawnSync('/usr/bin/chrt', ['-f', '20', '/bin/true']).status === 0;
-  const server = spawn(realTime ? '/usr/bin/chrt' : '/usr/bin/pulseaudio', [...(realTime ? ['-f', '20', '/usr/bin/pulseaudio'] : []), '-n', '--daemonize=no', '--exit-idle-time=-1', '--use-pid-file=no',
+  const [program, ...before] = realTime ? ['/usr/bin/chrt', '-f', '20', '/usr/bin/pulseaudio'] : ['/usr/bin/pulseaudio'];
+  const server = spawn(program, [...before, '-n', '--daemonize=no', '--exit-idle-time=-1', '--use-pid-file=no',
     '--disable-shm=yes', '--log-level=debug', `--log-target=file:${log}`,
     '-L', 'module-null-sink sink_name=show rate=44100 channels=2',
     '-L', 'module-null-sink sink_name=canary rate=44100 channels=2',
