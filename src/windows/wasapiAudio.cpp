@@ -91,7 +91,10 @@ static void report() {
     LARGE_INTEGER now, perSecond;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&perSecond);
-    const int64_t ageMs = (int64_t(now.QuadPart) * 10000000 / perSecond.QuadPart - int64_t(at)) / 10000;
+    // Whole seconds first: the counter times 10^7 outgrows 64 bits after ten days at 10 MHz.
+    const int64_t nowHns = now.QuadPart / perSecond.QuadPart * 10000000 +
+                           now.QuadPart % perSecond.QuadPart * 10000000 / perSecond.QuadPart;
+    const int64_t ageMs = (nowHns - int64_t(at)) / 10000;
     const int64_t frame = int64_t(position * kMixRate / gClockUnits);
     reportHeard(frame, SDL_GetTicks() - uint32_t(ageMs < 0 ? 0 : ageMs));
 }
