@@ -261,7 +261,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     // A canary for the show's run: silence with the show's latency into a sink of its own, whose
     // underruns say that the machine starved a plain client too, not only the show. (Eight clicks'
     // streams starting at once can starve it on PipeWire: it starts after them and stops before.)
-    Background canary({"/bin/sh", "-c", "exec pacat --client-name=canary --stream-name=canary -d canary " + kPcm + "93 < /dev/zero"});
+    Background canary({"/bin/sh", "-c", "exec pacat --client-name=canary --stream-name=canary -d canary " + kPcm + "139 < /dev/zero"});
     sleepFor(0.3);
 
     // The player's run. Each wait is for the latest flip, after the keys before it were taken.

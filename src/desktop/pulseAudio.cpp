@@ -11,9 +11,12 @@
 #include "song/song.h"
 #include "sound.h"
 
-// About 90 ms queued in all, as through SDL: the server keeps the stream and its sink's latency
-// within this, asking for a quarter of it at a time.
-constexpr uint32_t kQueueFrames = 4096, kRequestFrames = 1024, kFrameBytes = 4;
+// About 140 ms queued in all: the server keeps the stream and its sink's latency within this,
+// asking for a sixth of it at a time. pipewire-pulse keeps two thirds of it in the stream's buffer
+// (4,096 frames), over two cycles of a graph at 2,048 frames; asked for 90 ms, it kept 3,072, and
+// a cycle that came before the show's thread had topped them up found less than a cycle's sound
+// and played a cycle of silence instead (one to three times a minute on a two-core machine).
+constexpr uint32_t kQueueFrames = 6144, kRequestFrames = 1024, kFrameBytes = 4;
 
 static pa_threaded_mainloop* gLoop = nullptr;
 static pa_context* gContext = nullptr;
