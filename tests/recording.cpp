@@ -287,7 +287,7 @@ std::vector<Break> findBreaks(const std::vector<Probe>& probes, const std::vecto
         if (before.kind == Probe::song) ended = before.at + before.lag + kProbeLength + kProbeStep >= songLength;
         if (p.at <= firstSong || p.at > lastSongProbe || p.at < runFrom) continue;
         const bool paused = std::any_of(quiet.begin(), quiet.end(), [&](const auto& q) { return p.at > q.first && p.at < q.second; });
-        Break b{secondsText("at ", tie.wallAt(p.at) - runStart, " s of the run: ")};
+        Break b{secondsText("at ", tie.wallAt(p.at) - runStart, " s of the run: "), 0, tie.wallAt(p.at)};
         if (p.kind == Probe::silent && (paused || ended)) continue;
         if (p.kind == Probe::silent) b.text += "silence";
         else if (p.kind == Probe::lost) b.text += "not the song";
@@ -327,7 +327,7 @@ std::vector<CutTiming> timeCuts(const std::vector<float>& heard, const std::vect
     for (const auto& [at, c] : heardCuts) {
         const Cut& cut = cuts[c];
         const double heardWall = tie.wallAt(at);
-        CutTiming timing{cut.ms, "the start"};
+        CutTiming timing{cut.ms, "the start", 0, heardWall};
         double movedAt = 0;  // frames before the latest move are another showing of the scene
         for (const Move& m : moves)
             if (m.wall < heardWall) timing.afterMove = m.what, movedAt = m.wall;

@@ -82,6 +82,7 @@ struct Move {
 struct Break {
     std::string text;
     double jumpMs = 0;
+    double wall = 0;  // where it was heard
 };
 // Breaks: where the song's place jumps by more than kBreak, or the sound goes silent or is not the
 // song, between two probes, with no move within `settle` frames before to explain it. Silence is
@@ -106,6 +107,7 @@ struct CutTiming {
     int32_t cut;
     std::string afterMove;  // the latest move before it was heard ("the start" if none)
     double ms = 0;          // sound minus picture
+    double heardWall = 0;
     bool clean = false;     // one clean change of scene among the frames around it
 };
 // Every cut heard (the song around it at a probe's lag), and when its first frame was shown against

@@ -101,7 +101,9 @@ TEST(Show, PlaysAStretchOrRefusesAWrongCommandLine) {
         EXPECT_EQ(result.status, c.status) << what << ": " << result.output;
         EXPECT_TRUE(result.seconds >= c.least && result.seconds < c.most) << what << ": " << result.seconds << " s";
         EXPECT_NE(result.output.find(c.message), std::string::npos) << what << ": " << result.output;
-        if (c.status == 2) EXPECT_NE(result.output.find("usage: show"), std::string::npos) << what;
+        if (c.status == 2) {
+            EXPECT_NE(result.output.find("usage: show"), std::string::npos) << what;
+        }
     }
 }
 
@@ -156,7 +158,9 @@ TEST(ShowWindow, OnlyAKeyPressEndsTheShowAndControlsMakeKeysAPlayers) {
     ASSERT_EQ(xdotool({"windowfocus", "--sync", playerWindow}).status, 0);
     // Each key, then the title a moment later: its time in tenths of a second and the rest.
     const auto press = [&](const std::string& key) {
-        if (!key.empty()) EXPECT_EQ(xdotool({"key", key}).status, 0) << key;
+        if (!key.empty()) {
+            EXPECT_EQ(xdotool({"key", key}).status, 0) << key;
+        }
         usleep(400000);
         const std::string title = xdotool({"getwindowname", playerWindow}).output;
         int minutes = 0, seconds = 0, tenths = 0, used = 0;
