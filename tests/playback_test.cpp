@@ -468,14 +468,14 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
         return cycles > 0.5 && std::abs(cycles - std::round(cycles)) * server.quantum / 48.0 < 0.4;
     }));
     if (cyclesDropped > 0) printf("%d breaks of whole graph cycles\n", cyclesDropped);
+    std::string stalled;
+    for (const std::string& fault : stalledFaults) stalled.append("\n  ").append(fault);
+    if (!stalledFaults.empty()) printf("just after a stall of the machine, not judged:%s\n", stalled.c_str());
     const bool faults = !breaks.empty() || !cutFailures.empty() || std::abs(medianOffset) > kMedianTolerance;
     if (faults && (otherUnderruns > 0 || longestStall > kStall || cyclesDropped > 0))
         GTEST_SKIP() << "the machine starved the show (" << showUnderruns << " underruns of its stream, " << otherUnderruns
                      << " of the canary, " << cyclesDropped << " graph cycles dropped, frames stalled up to " << longestStall << " s): " << breaks.size() << " breaks and "
                      << cutFailures.size() << " cuts out of step not judged";
-    std::string stalled;
-    for (const std::string& fault : stalledFaults) stalled.append("\n  ").append(fault);
-    if (!stalledFaults.empty()) printf("just after a stall of the machine, not judged:%s\n", stalled.c_str());
     if (!faults && !stalledFaults.empty()) GTEST_SKIP() << "the machine stalled just before these, which are not judged:" << stalled;
     EXPECT_TRUE(breaks.empty()) << "the sound broke " << breaks.size() << " times, the server counted " << showUnderruns
                                 << " underruns of the show's stream";
