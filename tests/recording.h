@@ -107,7 +107,7 @@ struct CutTiming {
     int32_t cut;
     std::string afterMove;  // the latest move before it was heard ("the start" if none)
     double ms = 0;          // sound minus picture
-    double heardWall = 0;
+    double heardWall = 0;   // when its sound was heard
     bool clean = false;     // one clean change of scene among the frames around it
 };
 // Every cut heard (the song around it at a probe's lag), and when its first frame was shown against

@@ -60,22 +60,14 @@ export async function startSoundServer(folder) {
         await exited(recorder);
       };
     },
-    // Writes `sound` (raw 16-bit stereo) into the sink `count` times, each by a pacat already
-    // connected, at random moments a third of a second or so apart; answers the wall times of the
-    // writes. A click may be heard late (a busy machine slow to run its stream), never early: of
-    // a group, recording-check takes the one heard soonest after its writing, as the desktop's
-    // playback test does.
-    async clicks(sound, count = 4) {
-      const streams = Array.from({ length: count }, () =>
-        spawn('pacat', [...pcm, '--stream-name=click', '--latency-msec=20'], { env, stdio: ['pipe', 'ignore', 'ignore'] }));
+    // Writes `sound` (raw 16-bit stereo) into the sink once pacat is connected; answers the wall
+    // time of the write, as the desktop's playback test does.
+    async click(sound) {
+      const pacat = spawn('pacat', [...pcm, '--stream-name=click', '--latency-msec=20'], { env, stdio: ['pipe', 'ignore', 'ignore'] });
       await wait(500);
-      const written = [];
-      for (const pacat of streams) {
-        await wait(250 + Math.random() * 170);
-        written.push(wallNow());
-        pacat.stdin.end(sound);
-      }
-      await Promise.all(streams.map(exited));
+      const written = wallNow();
+      pacat.stdin.end(sound);
+      await exited(pacat);
       return written;
     },
     async stop() {
