@@ -2,7 +2,7 @@
 // monitor is recorded, and clicks written into it at known wall times. What the recording holds
 // is judged by build/recording-check.
 import { spawn, spawnSync } from 'node:child_process';
-import { existsSync } from 'node:fs';
+import { existsSync, statSync } from 'node:fs';
 import { join } from 'node:path';
 
 const wait = (ms) => new Promise((done) => setTimeout(done, ms));
@@ -53,7 +53,10 @@ export async function startSoundServer(folder) {
     async record(file) {
       const recorder = spawn('parec', [...pcm, '--latency-msec=5', '-d', 'show.monitor', file], { env, stdio: 'ignore' });
       children.push(recorder);
-      for (let i = 0; i < 100 && !existsSync(file); ++i) await wait(50);
+      // Connected once the sink's sound reaches the file: on a server just started and a busy
+      // machine that took over a second, and a click written before it would be cut.
+      const recording = () => existsSync(file) && statSync(file).size > 0;
+      for (let i = 0; i < 200 && !recording() && recorder.exitCode === null; ++i) await wait(50);
       await wait(300);
       return async () => {
         recorder.kill('SIGINT');
