@@ -18,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -213,27 +214,45 @@ void startPipeWire(SoundServer& server, const std::string& folder, int quantum) 
     FAIL() << "WirePlumber did not set the default sink";
 }
 
-// Stalls of the machine itself: a thread of the test's own, with real-time priority above the
-// servers' where the machine allows it, wakes every millisecond and notes each wake that came
-// more than kMachineStall late. A shared virtual machine's host stops every thread now and then
-// (here: a wake 25 to 100 ms late every ten seconds or so, idle), longer than a graph cycle.
+// Stalls of the machine itself: a thread of the test's own on each processor, with real-time
+// priority above the servers' where the machine allows it, wakes every millisecond and notes each
+// wake that came more than kMachineStall late. A shared virtual machine's host stops its
+// processors now and then (here: a wake 25 to 100 ms late every ten seconds or so, idle), longer
+// than a graph cycle, and one at a time: a server's thread on one stands while the other runs.
 struct StallWatch {
     std::atomic<bool> watching{true};
+    std::mutex noting;
     std::vector<std::pair<double, double>> stalls;  // when each ended, and how long it was
-    std::thread thread{[this] {
+    std::vector<std::thread> threads;
+    StallWatch() {
+        cpu_set_t allowed;
+        CPU_ZERO(&allowed);
+        sched_getaffinity(0, sizeof allowed, &allowed);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+            if (CPU_ISSET(cpu, &allowed)) threads.emplace_back([this, cpu] { watch(cpu); });
+    }
+    void watch(int cpu) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        pthread_setaffinity_np(pthread_self(), sizeof one, &one);
         const sched_param realtime{30};
         pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime);
         for (double last = monotonicSeconds(); watching;) {
             sleepFor(0.001);
             const double now = monotonicSeconds();
-            if (now - last > kMachineStall) stalls.push_back({now, now - last});
+            if (now - last > kMachineStall) {
+                const std::lock_guard lock(noting);
+                stalls.push_back({now, now - last});
+            }
             last = now;
         }
-    }};
+    }
     ~StallWatch() { end(); }
     void end() {
         watching = false;
-        if (thread.joinable()) thread.join();
+        for (std::thread& thread : threads)
+            if (thread.joinable()) thread.join();
     }
     // Whether what was heard at `wall` followed a stall closely enough to be its doing: the
     // clock keeps to the server's answers of about the second before.
@@ -294,7 +313,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     // A canary for the show's run: silence with the show's latency into a sink of its own, whose
     // underruns say that the machine starved a plain client too, not only the show. (Eight clicks'
     // streams starting at once can starve it on PipeWire: it starts after them and stops before.)
-    Background canary({"/bin/sh", "-c", "exec pacat --client-name=canary --stream-name=canary -d canary " + kPcm + "139 < /dev/zero"});
+    Background canary({"/bin/sh", "-c", "exec pacat --client-name=canary --stream-name=canary -d canary " + kPcm + "279 < /dev/zero"});
     sleepFor(0.3);
 
     // The player's run. Each wait is for the latest flip, after the keys before it were taken.
@@ -450,7 +469,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     for (const auto& [stream, count] : counted) printf("the server counted %d underruns of '%s'\n", count, stream.c_str());
     double longestMachineStall = 0;
     for (const auto& s : watch.stalls) longestMachineStall = std::max(longestMachineStall, s.second);
-    printf("the machine stalled the test's own thread %zu times by over %.0f ms, at most %.0f ms\n", watch.stalls.size(),
+    printf("the machine stalled the test's own threads %zu times by over %.0f ms, at most %.0f ms\n", watch.stalls.size(),
            kMachineStall * 1000, longestMachineStall * 1000);
     printf("cuts heard: %zu, median offset %+.1f ms; longest time between flips %.3f s\n", heardCuts.size(), medianOffset, longestStall);
 

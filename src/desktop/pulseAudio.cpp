@@ -11,12 +11,14 @@
 #include "song/song.h"
 #include "sound.h"
 
-// About 140 ms queued in all: the server keeps the stream and its sink's latency within this,
-// asking for a sixth of it at a time. pipewire-pulse keeps two thirds of it in the stream's buffer
-// (4,096 frames), over two cycles of a graph at 2,048 frames; asked for 90 ms, it kept 3,072, and
-// a cycle that came before the show's thread had topped them up found less than a cycle's sound
-// and played a cycle of silence instead (one to three times a minute on a two-core machine).
-constexpr uint32_t kQueueFrames = 6144, kRequestFrames = 1024, kFrameBytes = 4;
+// About 280 ms asked for in all: the server keeps the stream and its sink's latency within this,
+// asking for a twelfth of it at a time. pipewire-pulse keeps 7,168 frames of it in the stream's
+// buffer (163 ms), over three cycles of a graph at 2,048 frames. A cycle that comes before the
+// show's thread has topped the buffer up must still find a cycle's sound, or it plays a cycle of
+// silence instead: with 3,072 frames kept that came one to three times a minute on a two-core
+// machine, with 4,096 about once in three runs of a minute. PulseAudio gives half of it to its
+// sink, whose latency the lowest of its clients sets, so a pause is heard within about 300 ms.
+constexpr uint32_t kQueueFrames = 12288, kRequestFrames = 1024, kFrameBytes = 4;
 
 static pa_threaded_mainloop* gLoop = nullptr;
 static pa_context* gContext = nullptr;
