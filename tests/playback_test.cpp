@@ -177,8 +177,9 @@ void startPulseAudio(SoundServer& server, const std::string& folder) {
 
 // PipeWire as a desktop runs it: the graph's daemon with the same two null sinks, each driving its
 // own graph, WirePlumber to link the streams, and pipewire-pulse for clients of PulseAudio (the
-// show, the recorder, the clicks), which logs the underruns at its level of information; its own runtime and configuration
-// folders and session bus. The graph's quantum is forced to `quantum` frames of 48 kHz.
+// show, the recorder, the clicks), which logs the underruns at its level of information, as the
+// daemon logs its late clients; its own runtime and configuration folders and session bus. The
+// graph's quantum is forced to `quantum` frames of 48 kHz.
 void startPipeWire(SoundServer& server, const std::string& folder, int quantum) {
     const std::string run = folder + "/run", config = folder + "/config";
     fs::create_directories(config + "/pipewire/pipewire.conf.d");
@@ -202,7 +203,7 @@ void startPipeWire(SoundServer& server, const std::string& folder, int quantum) 
     server.quantum = quantum;
     server.start("dbus-daemon --session --nofork --nopidfile --address=unix:path=" + run + "/bus", folder);
     ASSERT_TRUE(waitForFile(run + "/bus")) << "no session bus (is dbus installed?)";
-    server.startRealtime("pipewire > " + folder + "/pipewire.log 2>&1", folder);
+    server.startRealtime("env PIPEWIRE_DEBUG='*pw.node*:3' pipewire > " + folder + "/pipewire.log 2>&1", folder);
     ASSERT_TRUE(waitForFile(run + "/pipewire-0")) << "PipeWire did not start (is pipewire installed?)";
     const ProcessResult forced = runProcess({"/usr/bin/pw-metadata", "-n", "settings", "0", "clock.force-quantum", std::to_string(quantum)});
     ASSERT_EQ(forced.status, 0) << forced.output;
@@ -254,10 +255,15 @@ struct StallWatch {
         for (std::thread& thread : threads)
             if (thread.joinable()) thread.join();
     }
-    // Whether what was heard at `wall` followed a stall closely enough to be its doing: the
-    // clock keeps to the server's answers of about the second before.
+    // Cycles PipeWire's graph went on without a client that had not finished in time: a
+    // pipewire-pulse thread that missed one leaves every stream it serves silent for it.
+    std::vector<double> missed;
+    // Whether what was heard at `wall` followed a stall or a missed cycle closely enough to be its
+    // doing: the clock keeps to the server's answers of about the second before.
     bool explains(double wall) const {
-        return std::any_of(stalls.begin(), stalls.end(), [&](const auto& s) { return s.first > wall - 1.5 && s.first < wall + 0.1; });
+        const auto near = [&](double at) { return at > wall - 1.5 && at < wall + 0.1; };
+        return std::any_of(stalls.begin(), stalls.end(), [&](const auto& s) { return near(s.first); }) ||
+               std::any_of(missed.begin(), missed.end(), near);
     }
 };
 
@@ -361,6 +367,12 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     look();
     stopProcess(silence);
     watch.end();
+    // PipeWire's log says each late client at its level of information, stamped by the monotonic
+    // clock the test keeps too: "[I][14593.280379] pw.node | ... (Nocturne-78) client too slow!".
+    std::ifstream graphLog(folder + "/pipewire.log");
+    for (std::string line; std::getline(graphLog, line);)
+        if (line.find("client too slow!") != std::string::npos && line.starts_with("[I]["))
+            watch.missed.push_back(std::atof(line.c_str() + 4));
 
     printf("ended in %.2f s by SIGINT; %.0f frames per second\n", pulse.seconds, framesPerSecond(pulse.flips, fromStart));
     EXPECT_EQ(pulse.result.status, 130) << pulse.result.output;  // 128 + the signal's number
@@ -471,6 +483,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     for (const auto& s : watch.stalls) longestMachineStall = std::max(longestMachineStall, s.second);
     printf("the machine stalled the test's own threads %zu times by over %.0f ms, at most %.0f ms\n", watch.stalls.size(),
            kMachineStall * 1000, longestMachineStall * 1000);
+    if (!watch.missed.empty()) printf("PipeWire's graph went on without a client that was late %zu times\n", watch.missed.size());
     printf("cuts heard: %zu, median offset %+.1f ms; longest time between flips %.3f s\n", heardCuts.size(), medianOffset, longestStall);
 
     // A machine that did not run the show (the server saw the streams starve, or the frames
@@ -489,13 +502,13 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     if (cyclesDropped > 0) printf("%d breaks of whole graph cycles\n", cyclesDropped);
     std::string stalled;
     for (const std::string& fault : stalledFaults) stalled.append("\n  ").append(fault);
-    if (!stalledFaults.empty()) printf("just after a stall of the machine, not judged:%s\n", stalled.c_str());
+    if (!stalledFaults.empty()) printf("just after a stall of the machine or a cycle the server missed, not judged:%s\n", stalled.c_str());
     const bool faults = !breaks.empty() || !cutFailures.empty() || std::abs(medianOffset) > kMedianTolerance;
     if (faults && (otherUnderruns > 0 || longestStall > kStall || cyclesDropped > 0))
         GTEST_SKIP() << "the machine starved the show (" << showUnderruns << " underruns of its stream, " << otherUnderruns
                      << " of the canary, " << cyclesDropped << " graph cycles dropped, frames stalled up to " << longestStall << " s): " << breaks.size() << " breaks and "
                      << cutFailures.size() << " cuts out of step not judged";
-    if (!faults && !stalledFaults.empty()) GTEST_SKIP() << "the machine stalled just before these, which are not judged:" << stalled;
+    if (!faults && !stalledFaults.empty()) GTEST_SKIP() << "the machine stalled or the server missed a cycle just before these, which are not judged:" << stalled;
     EXPECT_TRUE(breaks.empty()) << "the sound broke " << breaks.size() << " times, the server counted " << showUnderruns
                                 << " underruns of the show's stream";
     for (const std::string& failure : cutFailures) ADD_FAILURE() << failure;

@@ -16,8 +16,8 @@
 // buffer (163 ms), over three cycles of a graph at 2,048 frames. A cycle that comes before the
 // show's thread has topped the buffer up must still find a cycle's sound, or it plays a cycle of
 // silence instead: with 3,072 frames kept that came one to three times a minute on a two-core
-// machine, with 4,096 about once in three runs of a minute. PulseAudio gives half of it to its
-// sink, whose latency the lowest of its clients sets, so a pause is heard within about 300 ms.
+// machine, and with 4,096 a cycle or two went silent in two runs of six. PulseAudio gives half of
+// it to its sink, whose latency the lowest of its clients sets: a pause is heard within 300 ms.
 constexpr uint32_t kQueueFrames = 12288, kRequestFrames = 1024, kFrameBytes = 4;
 
 static pa_threaded_mainloop* gLoop = nullptr;
