@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -422,7 +423,7 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
     return response;
 }
 
-std::map<std::string, int> underruns(const std::string& serverLog) {
+std::map<std::string, int> underruns(const std::string& serverLog, double from, double to) {
     std::map<std::string, int> counts;
     std::ifstream log(serverLog);
     // PulseAudio: a line per underrun. A stream that ends runs dry as it goes: an underrun just
@@ -430,7 +431,9 @@ std::map<std::string, int> underruns(const std::string& serverLog) {
     std::map<std::string, int> lastUnderrunLine;
     int number = 0;
     for (std::string line; std::getline(log, line); ++number)
-        if (const size_t at = line.find("underrun of '"); at != std::string::npos) {
+        if (line.starts_with("(") && (std::atof(line.c_str() + 1) < from || std::atof(line.c_str() + 1) > to)) {
+            continue;
+        } else if (const size_t at = line.find("underrun of '"); at != std::string::npos) {
             const std::string stream = line.substr(at + 13, line.find('\'', at + 13) - at - 13);
             ++counts[stream];
             lastUnderrunLine[stream] = number;

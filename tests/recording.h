@@ -129,6 +129,8 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
 
 // The sound server's count of underruns by stream, from its log at debug level: PulseAudio's by
 // stream name (a stream's last underrun, as it closes, not counted), pipewire-pulse's by client name.
-std::map<std::string, int> underruns(const std::string& serverLog);
+// A PulseAudio log that stamps its lines (--log-time: seconds since the server started) counts
+// only those stamped within [from, to].
+std::map<std::string, int> underruns(const std::string& serverLog, double from = -1e9, double to = 1e9);
 
 }  // namespace recording

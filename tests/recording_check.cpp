@@ -32,8 +32,14 @@ json check(const json& run) {
     const std::vector<float> heard = mono(readRaw(run.at("recording"))), song = mono(readWav(run.at("song")));
     json out;
     out["recorded"] = double(heard.size()) / kRate;
-    // First, so that a run whose recording cannot be read still tells whether the machine starved.
-    out["underruns"] = underruns(run.at("serverLog"));
+    // First, so that a run whose recording cannot be read still tells whether the machine starved;
+    // where the server's log clock is known, over the run alone (from its start to a settle after
+    // its last move), not the browser's start or its closing.
+    const double runStart = run.at("runStart"), settle = run.at("settle");
+    double runEnd = runStart;
+    for (const json& m : run.at("moves")) runEnd = std::max(runEnd, double(m.at("wall")) + settle);
+    const double logClock = run.value("serverStart", 0.0);
+    out["underruns"] = logClock > 0 ? underruns(run.at("serverLog"), runStart - logClock, runEnd - logClock) : underruns(run.at("serverLog"));
     const std::vector<double> walls = run.at("clicks");
     ClockTie tie;
     std::string error;
@@ -65,8 +71,8 @@ json check(const json& run) {
         if (moves[i].what == "pause") quiet.push_back({tie.frameAt(moveWalls[i]), tie.frameAt(moveWalls[i + 1])});
     if (!moves.empty() && moves.back().what == "pause") quiet.push_back({tie.frameAt(moveWalls.back()), long(heard.size())});
     out["breaks"] = json::array();
-    for (const Break& b : findBreaks(probes, moves, long(double(run.at("settle")) * kRate), quiet, long(song.size()), tie, run.at("runStart")))
-        out["breaks"].push_back(b.text);
+    const std::vector<Break> breaks = findBreaks(probes, moves, long(settle * kRate), quiet, long(song.size()), tie, runStart);
+    for (const Break& b : breaks) out["breaks"].push_back(b.text);
 
     // No burst: from each start from the song's beginning, nothing louder than its first seconds.
     float songPeak = 0;
@@ -80,13 +86,21 @@ json check(const json& run) {
         if (peak > songPeak * 1.1f + 600) out["bursts"].push_back(moves[i].what + ": peak " + std::to_string(int(peak)) + ", the song's " + std::to_string(int(songPeak)));
     }
 
-    std::vector<double> offsets;
+    // Each cut, and whether it was heard just after a break (up to a second and a half after it,
+    // while a clock that follows the output settles); the median of the cuts, and of those not so.
+    std::vector<double> offsets, awayFromBreaks;
     out["cuts"] = json::array();
     for (const CutTiming& c : timeCuts(heard, song, probes, cuts, frames, moves, tie)) {
-        out["cuts"].push_back({{"cut", c.cut}, {"after", c.afterMove}, {"ms", c.clean ? json(c.ms) : json()}, {"clean", c.clean}});
+        const bool afterBreak = std::any_of(breaks.begin(), breaks.end(), [&](const Break& b) {
+            return c.heardWall > b.wall - 0.5 && c.heardWall < b.wall + 1.5;  // a break is seen half a second late
+        });
+        out["cuts"].push_back({{"cut", c.cut}, {"after", c.afterMove}, {"ms", c.clean ? json(c.ms) : json()}, {"clean", c.clean},
+                               {"afterBreak", afterBreak}});
         if (c.clean) offsets.push_back(c.ms);
+        if (c.clean && !afterBreak) awayFromBreaks.push_back(c.ms);
     }
     out["median"] = median(offsets);
+    out["medianAwayFromBreaks"] = median(awayFromBreaks);
 
     out["responses"] = json::array();
     for (size_t i = 0; i < moves.size(); ++i) {
@@ -94,14 +108,13 @@ json check(const json& run) {
         const double next = i + 1 < moves.size() ? moveWalls[i + 1] : tie.walls[1];
         const Response r = respond(heard, song, probes, frames, tie, moveWalls[i], next, what == "pause", what != "pause" && what != "seek");
         const auto ms = [](double value) { return value > -1000 ? json(value) : json(); };  // null: not measurable
-        out["responses"].push_back({{"what", what}, {"at", moveWalls[i] - double(run.at("runStart"))}, {"sound", ms(r.sound)}, {"picture", ms(r.picture)}});
+        out["responses"].push_back({{"what", what}, {"at", moveWalls[i] - runStart}, {"sound", ms(r.sound)}, {"picture", ms(r.picture)}});
     }
 
     // The frames: the longest wait between two (a starved machine), where no move was waiting for
     // its sound, during which the picture holds; the usual step; the rate over the first stretch of play.
     double longest = 0;
     std::vector<double> steps;
-    const double settle = run.at("settle");
     for (size_t i = 1; i < frames.size(); ++i) {
         const double step = frames[i].wall - frames[i - 1].wall;
         if (step < 0.1) steps.push_back(step);

@@ -308,7 +308,7 @@ for (const engine of engines) describe(engine, () => {
     }
     // The run as recording-check reads it.
     const run = {
-      recording, song: reference, serverLog: sound.log, clicks, runStart, settle: 1.5, moves,
+      recording, song: reference, serverLog: sound.log, serverStart: sound.started, clicks, runStart, settle: 1.5, moves,
       frames: log.frames.map(({ at, grid }) => ({ wall: at / 1000, grid })), cuts: cutGrids,
     };
     writeFileSync(join(folder, 'run.json'), JSON.stringify(run));
@@ -319,12 +319,14 @@ for (const engine of engines) describe(engine, () => {
     const found = JSON.parse(execFileSync(check, [join(folder, 'run.json')], { encoding: 'utf8', maxBuffer: 1 << 26 }));
     // A starved machine (the sound server ran dry, or the page stopped for over a second) breaks
     // any sound and any timing: said so with the figures, not counted as the page's fault.
-    // Firefox keeps 512 frames in the device whatever a page asks (it takes no latency hint), and
-    // WebKitGTK's GStreamer sink keeps its own short queue too; this machine lets those run dry
-    // now and then even when idle. An underrun is the engine's audio thread late with samples the
-    // page scheduled seconds before, which no page can help, so in those two engines underruns of
-    // their own stream count as a starved run. (Chromium's queue is the page's choice, by its
-    // latency hint: there they count against the page.)
+    // Firefox and WebKitGTK keep their own short device queues whatever a page asks (Chromium's is
+    // the page's choice, by its latency hint), and this machine lets those run dry now and then
+    // (Firefox's too when its audio threads were given real-time priority by hand, as RTKit gives a
+    // desktop's). Such an underrun is the engine's audio
+    // thread late with samples the page scheduled seconds before, which no page can help: in those
+    // two engines the breaks of a run in which their own stream ran dry, and the cuts heard within
+    // a second and a half after such a break (while the engine's clock settles), are reported and
+    // not judged. Everything else is judged in every engine.
     const canary = found.underruns.canary ?? 0;
     const ours = new Set(['canary', 'silence', 'click']);  // the streams the test plays itself
     const own = engine === 'chromium' ? 0 : Object.entries(found.underruns)
@@ -343,21 +345,25 @@ for (const engine of engines) describe(engine, () => {
     console.log(`${engine}: answers (ms, sound / picture): ${found.responses.map((r) => `${r.what} at ${r.at.toFixed(1)} s ${fixed(r.sound, 0)} / ${fixed(r.picture, 0)}`).join(', ')}`);
     for (const line of [...problems, ...found.breaks, ...found.bursts]) console.log(`${engine}:   ${line}`);
 
-    const starved = canary > 0 || own > 0 || found.longestStall > 1;
-    const judge = (name, faults) => t.test(name, (s) => {
-      if (faults.length && starved) {
+    const starved = canary > 0 || found.longestStall > 1;
+    const judge = (name, faults, excused = false) => t.test(name, (s) => {
+      if (faults.length && (starved || excused)) {
         s.skip(`the machine starved the run (${starvedBy}, frames stalled up to ${found.longestStall.toFixed(2)} s): ${faults.join('; ')}`);
         return;
       }
       assert.deepEqual(faults, []);
     });
-    await judge('the song never breaks and never bursts', [...problems, ...found.breaks, ...found.bursts]);
+    await judge('the song never breaks and never bursts', [...problems, ...found.breaks, ...found.bursts], own > 0);
     // A frame stays on the canvas a refresh: WebKit hands frames over at its own pace, so half its
     // interval is allowed on top.
     const slack = engine === 'webkit' ? found.frameInterval / 2 : 0;
-    const cutFaults = found.cuts.filter((c) => !c.clean || Math.abs(c.ms) > 15 + slack).map((c) => `cut ${c.cut} after ${c.after}: ${c.clean ? `${c.ms.toFixed(1)} ms` : 'no clean change of scene'}`);
+    const excused = (c) => own > 0 && c.afterBreak;
+    if (found.cuts.some(excused)) console.log(`${engine}: cuts just after a break of the engine's own stream, not judged: ${found.cuts.filter(excused).map((c) => c.cut).join(', ')}`);
+    const cutFaults = found.cuts.filter((c) => !excused(c) && (!c.clean || Math.abs(c.ms) > 15 + slack))
+      .map((c) => `cut ${c.cut} after ${c.after}: ${c.clean ? `${c.ms.toFixed(1)} ms` : 'no clean change of scene'}`);
     if (found.cuts.length !== kCuts.length + 1) cutFaults.push(`${found.cuts.length} cuts heard, not ${kCuts.length + 1} (one is heard twice)`);
-    if (Math.abs(found.median) > 10 + slack) cutFaults.push(`median ${found.median.toFixed(1)} ms`);
+    const median = own > 0 ? found.medianAwayFromBreaks : found.median;
+    if (Math.abs(median) > 10 + slack) cutFaults.push(`median ${median.toFixed(1)} ms`);
     await judge('each cut is shown with its sound', cutFaults);
     const slow = found.responses.filter((r) => ['pause', 'seek', 'resume'].includes(r.what))
       .flatMap((r) => [['sound', r.sound], ['picture', r.picture]]

@@ -17,11 +17,12 @@ export function tieToTest(child) {
   return child;
 }
 
-// Starts PulseAudio in `folder` (socket, runtime, state, cookie, log at debug level, all there)
-// with a null sink "show" at 44100 Hz and another, "canary". A stream of silence keeps the sink running, so the recording
-// of its monitor has no holes between sounds; its queue is long, because a stream that runs dry
-// makes the sink mix again what it had mixed. Answers the environment a client needs, the log's
-// path, and functions to record, to click and to stop.
+// Starts PulseAudio in `folder` (socket, runtime, state, cookie, and its log at debug level, each
+// line stamped in seconds since `started`, all there) with a null sink "show" at 44100 Hz and
+// another, "canary". A stream of silence keeps the sink running, so the recording of its monitor
+// has no holes between sounds; its queue is long, because a stream that runs dry makes the sink
+// mix again what it had mixed. Answers the environment a client needs, the log's path and clock,
+// and functions to record, to click and to stop.
 export async function startSoundServer(folder) {
   const env = { ...process.env, PULSE_SERVER: `unix:${folder}/native`, PULSE_RUNTIME_PATH: `${folder}/runtime`,
                 PULSE_STATE_PATH: `${folder}/state`, PULSE_COOKIE: `${folder}/cookie`, HOME: folder };
@@ -29,9 +30,10 @@ export async function startSoundServer(folder) {
   // With real-time priority where the machine grants it, as a desktop's RTKit gives the server's
   // threads: without it the server itself runs dry on a busy machine.
   const realTime = spawnSync('/usr/bin/chrt', ['-f', '20', '/bin/true']).status === 0;
+  const started = wallNow();  // the log's clock, within the few milliseconds the server takes to start
   const [program, ...before] = realTime ? ['/usr/bin/chrt', '-f', '20', '/usr/bin/pulseaudio'] : ['/usr/bin/pulseaudio'];
   const server = spawn(program, [...before, '-n', '--daemonize=no', '--exit-idle-time=-1', '--use-pid-file=no',
-    '--disable-shm=yes', '--log-level=debug', `--log-target=file:${log}`,
+    '--disable-shm=yes', '--log-level=debug', '--log-time=1', `--log-target=file:${log}`,
     '-L', 'module-null-sink sink_name=show rate=44100 channels=2',
     '-L', 'module-null-sink sink_name=canary rate=44100 channels=2',
     '-L', `module-native-protocol-unix auth-anonymous=1 socket=${folder}/native`], { env, stdio: 'ignore' });
@@ -49,6 +51,7 @@ export async function startSoundServer(folder) {
   return {
     env,
     log,
+    started,
     // Records the monitor into `file` until the returned function is called.
     async record(file) {
       const recorder = spawn('parec', [...pcm, '--latency-msec=5', '-d', 'show.monitor', file], { env, stdio: 'ignore' });
