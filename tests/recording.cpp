@@ -401,9 +401,11 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
         }
     }
     // The picture: the frame on screen at the move, then the frames handed over until the next.
+    // A frame stamped in the very millisecond of the move is the move's: an engine's clock may
+    // count whole milliseconds (Firefox's does), and a page draws a seek's frame at once.
     const Frame* shown = nullptr;
     bool moving = false;  // a change in the half second before: a picture that could stop
-    for (size_t i = 0; i < frames.size() && frames[i].wall <= wall; ++i) {
+    for (size_t i = 0; i < frames.size() && frames[i].wall < wall; ++i) {
         if (i > 0 && frames[i].wall > wall - 0.5 && frames[i].pixels != frames[i - 1].pixels) moving = true;
         shown = &frames[i];
     }
@@ -412,10 +414,10 @@ Response respond(const std::vector<float>& heard, const std::vector<float>& song
         if (!moving) return response;
         response.picture = 0;
         for (size_t i = 1; i < frames.size() && frames[i].wall < nextWall; ++i)
-            if (frames[i].wall > wall && frames[i].pixels != frames[i - 1].pixels) response.picture = (frames[i].wall - wall) * 1000;
+            if (frames[i].wall >= wall && frames[i].pixels != frames[i - 1].pixels) response.picture = (frames[i].wall - wall) * 1000;
     } else {
         for (const Frame& f : frames)
-            if (f.wall > wall && f.wall < nextWall && f.pixels != shown->pixels) {
+            if (f.wall >= wall && f.wall < nextWall && f.pixels != shown->pixels) {
                 response.picture = (f.wall - wall) * 1000;
                 break;
             }
