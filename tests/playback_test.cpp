@@ -411,6 +411,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
     if (!tieArrivals(heard, clickWalls, arrivals, tie, error) && canaryUnderruns > 0)
         GTEST_SKIP() << "the machine starved the run (" << canaryUnderruns << " underruns of the canary): " << error;
     ASSERT_TRUE(error.empty()) << error;
+    if (tie.unheard > 0) printf("%d of the %zu clicks not heard in the recording\n", tie.unheard, clickWalls.size());
     for (size_t i = 0; i < moveWalls.size(); ++i)
         moves.push_back({pressed[i] == "space\n" ? "the pause" : pressed[i] == "home\n" ? "Home" : "Page Up", moveWalls[i]});
 

@@ -86,8 +86,19 @@ long ClockTie::frameAt(double wall) const {
     return block * kTieBlock + long((wall - blockWalls[size_t(block)]) * kRate);
 }
 
-// Where each click starts in the recording, empty (with the error) if one is missing; `near`, the
-// recording's frames by each click's wall time where that was followed, or empty.
+// The groups of clicks: those before the longest pause between two of them, and those after.
+static size_t longestPause(const std::vector<double>& walls) {
+    size_t split = 1;
+    for (size_t i = 1; i < walls.size(); ++i)
+        if (walls[i] - walls[i - 1] > walls[split] - walls[split - 1]) split = i;
+    return split;
+}
+
+// Where each click starts in the recording, -1 for one not heard; empty (with the error) if the
+// first is not the recording's first sound, more than a quarter are not heard, or none of a group
+// is. `near`, the recording's frames by each click's wall time where that was followed, or empty.
+// (A cycle PipeWire's graph goes on without its pulse server silences a click, and one heard in
+// each group ties the clock.)
 static std::vector<long> findClicks(const std::vector<float>& heard, const std::vector<double>& walls,
                                     const std::vector<long>& near, std::string& error) {
     const std::vector<float> click = mono(clickFrames());
@@ -111,37 +122,40 @@ static std::vector<long> findClicks(const std::vector<float>& heard, const std::
     // sink's pace is within a thousandth of it) or where the recording stood then, even over a
     // sound still playing.
     std::vector<long> at{start.first};
+    size_t unheard = 0;
     for (size_t i = 1; i < walls.size(); ++i) {
         const long expected = near.empty() ? start.first + long((walls[i] - walls[0]) * kRate) : near[i];
         std::pair<long, double> best{-1, 0.3};
         for (long a = expected - kRate / 10; a < expected + kRate / 10; ++a)
             if (const double s = score(heard, a, click.data(), length); s > best.second) best = {a, s};
-        if (best.first < 0) {
+        if (best.first < 0 && unheard++ == 0)
             error = "click " + std::to_string(i + 1) + " of " + std::to_string(walls.size()) + " is not in the recording";
-            return {};
-        }
         at.push_back(best.first);
     }
+    const size_t split = longestPause(walls);
+    const auto heardIn = [&](size_t from, size_t to) { return std::any_of(at.begin() + long(from), at.begin() + long(to), [](long a) { return a >= 0; }); };
+    if (4 * unheard > walls.size() || !heardIn(0, split) || !heardIn(split, walls.size())) return {};
+    error.clear();
     return at;
 }
 
-// The line through the clicks.
+// The line through the clicks heard.
 static ClockTie lineTie(const std::vector<double>& walls, const std::vector<long>& at) {
     // A click is heard no sooner than it was written, and up to a graph cycle later on a server
     // that plays a cycle at a time (PipeWire's); of a group written at random moments, the one
-    // heard soonest after its writing is the nearest. The groups are the clicks before and after
-    // the longest pause between two of them; the line through their nearest sets the pace.
-    size_t split = 1;
-    for (size_t i = 1; i < walls.size(); ++i)
-        if (walls[i] - walls[i - 1] > walls[split] - walls[split - 1]) split = i;
+    // heard soonest after its writing is the nearest. The line through the nearest of the group
+    // before the longest pause and of the group after it sets the pace.
+    const size_t split = longestPause(walls);
     const auto nearest = [&](size_t from, size_t to) {
-        size_t best = from;
+        size_t best = to;
         for (size_t i = from; i < to; ++i)
-            if (walls[i] - double(at[i]) / kRate > walls[best] - double(at[best]) / kRate) best = i;
+            if (at[i] >= 0 && (best == to || walls[i] - double(at[i]) / kRate > walls[best] - double(at[best]) / kRate)) best = i;
         return best;
     };
     const size_t before = nearest(0, split), after = nearest(split, walls.size());
-    return {{walls[before], walls[after]}, {at[before], at[after]}, {}};
+    ClockTie tie{{walls[before], walls[after]}, {at[before], at[after]}, {}};
+    tie.unheard = int(std::count(at.begin(), at.end(), -1L));
+    return tie;
 }
 
 bool tieClicks(const std::vector<float>& heard, const std::vector<double>& walls, ClockTie& tie, std::string& error) {
@@ -182,6 +196,7 @@ bool tieArrivals(const std::vector<float>& heard, const std::vector<double>& wal
     }
     double shift = -1e9;
     for (size_t i = 0; i < at.size(); ++i) {
+        if (at[i] < 0) continue;
         const size_t b = size_t(at[i] / kTieBlock);
         shift = std::max(shift, walls[i] - (made[b] + double(at[i] - long(b) * kTieBlock) / kRate));
     }

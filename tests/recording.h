@@ -35,6 +35,7 @@ struct ClockTie {
     double walls[2] = {0, 0};
     long at[2] = {0, 0};
     std::vector<double> blockWalls;  // the wall time of each kTieBlock frames' first, when followed
+    int unheard = 0;                 // clicks not heard (a few may be lost; see tieClicks)
     double wallAt(long frame) const;
     long frameAt(double wall) const;
     double perFrame() const { return (walls[1] - walls[0]) / double(at[1] - at[0]); }
@@ -42,7 +43,8 @@ struct ClockTie {
 constexpr long kTieBlock = kRate / 100;
 // Finds the clicks (the first, the recording's first sound; the others near where the wall clock
 // puts them) and ties the recording by a group before and a group after the longest pause between
-// them, one click each or several at random moments; false if one is missing.
+// them, one click each or several at random moments; false if the first is missing, more than a
+// quarter of them are, or a whole group is.
 bool tieClicks(const std::vector<float>& heard, const std::vector<double>& walls, ClockTie& tie, std::string& error);
 // The same, and then every stretch of the recording tied by when it reached the recording's file:
 // a sound server that falls behind the wall clock now and then (PipeWire's graph, a cycle at a
