@@ -62,8 +62,8 @@ export async function launch({ env }) {
             if (result.error) throw new Error(result.error);
             return result.value;
           },
-          // WebKitWebDriver now and then answers a chord with an error and no message (one CI run in
-          // six, on a browser key): every key is released and the chord pressed once more.
+          // WebKitWebDriver once answered one of the browser's own chords with an error and no
+          // message, in a clean run: every key is released and the chord pressed once more.
           async press(chord) {
             const keys = chord.split('+').map(keyOf);
             const perform = () => {
