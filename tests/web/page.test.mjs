@@ -322,11 +322,11 @@ for (const engine of engines) describe(engine, () => {
     // Firefox and WebKitGTK keep their own short device queues whatever a page asks (Chromium's is
     // the page's choice, by its latency hint), and this machine lets those run dry now and then
     // (Firefox's too when its audio threads were given real-time priority by hand, as RTKit gives a
-    // desktop's). Such an underrun is the engine's audio
-    // thread late with samples the page scheduled seconds before, which no page can help: in those
-    // two engines the breaks of a run in which their own stream ran dry, and the cuts heard within
-    // a second and a half after such a break (while the engine's clock settles), are reported and
-    // not judged. Everything else is judged in every engine.
+    // desktop's). Such an underrun is the engine's audio thread late with samples the page
+    // scheduled seconds before, which no page can help: in those two engines the breaks of a run
+    // in which their own stream ran dry, and the cuts heard within a second and a half after such
+    // a break (while the engine's clock settles), are reported and not judged. Everything else is
+    // judged in every engine.
     const canary = found.underruns.canary ?? 0;
     const ours = new Set(['canary', 'silence', 'click']);  // the streams the test plays itself
     const own = engine === 'chromium' ? 0 : Object.entries(found.underruns)
@@ -348,7 +348,8 @@ for (const engine of engines) describe(engine, () => {
     const starved = canary > 0 || found.longestStall > 1;
     const judge = (name, faults, excused = false) => t.test(name, (s) => {
       if (faults.length && (starved || excused)) {
-        s.skip(`the machine starved the run (${starvedBy}, frames stalled up to ${found.longestStall.toFixed(2)} s): ${faults.join('; ')}`);
+        const why = starved ? 'the machine starved the run' : 'the engine\'s own queue ran dry';
+        s.skip(`${why} (${starvedBy}, frames stalled up to ${found.longestStall.toFixed(2)} s): ${faults.join('; ')}`);
         return;
       }
       assert.deepEqual(faults, []);
