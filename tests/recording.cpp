@@ -448,8 +448,8 @@ std::map<std::string, int> underruns(const std::string& serverLog, double from, 
     std::map<std::string, int> lastUnderrunLine;
     int number = 0;
     for (std::string line; std::getline(log, line); ++number)
-        if (line.starts_with("(") && (std::atof(line.c_str() + 1) < from || std::atof(line.c_str() + 1) > to)) {
-            continue;
+        if (const double stamp = line.starts_with("(") ? std::atof(line.c_str() + 1) : from; stamp < from || stamp > to) {
+            continue;  // outside the window; a line without a stamp always counts
         } else if (const size_t at = line.find("underrun of '"); at != std::string::npos) {
             const std::string stream = line.substr(at + 13, line.find('\'', at + 13) - at - 13);
             ++counts[stream];

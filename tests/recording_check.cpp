@@ -38,8 +38,8 @@ json check(const json& run) {
     const double runStart = run.at("runStart"), settle = run.at("settle");
     double runEnd = runStart;
     for (const json& m : run.at("moves")) runEnd = std::max(runEnd, double(m.at("wall")) + settle);
-    const double logClock = run.value("serverStart", 0.0);
-    out["underruns"] = logClock > 0 ? underruns(run.at("serverLog"), runStart - logClock, runEnd - logClock) : underruns(run.at("serverLog"));
+    const double logClock = run.value("serverStart", 0.0);  // 0: the log is not stamped
+    out["underruns"] = underruns(run.at("serverLog"), logClock > 0 ? runStart - logClock : -1e9, logClock > 0 ? runEnd - logClock : 1e9);
     const std::vector<double> walls = run.at("clicks");
     ClockTie tie;
     std::string error;
