@@ -16,6 +16,8 @@
 // run a second, and then every few seconds; until then no stamp is trusted.
 
 const kSmoothing = 1000;       // ms of the context's clock kept: it moves in steps of a device buffer
+const kDropSteps = 12;         // the latest steps, whose own latest is near exact
+const kDrop = 0.005;           // s those may lie below the older ones by chance
 const kStill = 600;            // ms without a move of currentTime: the context's clock has stopped
 const kPaceSpan = 0.25;        // s of stamps between two checks of their pace
 const kPaceTolerance = 0.05;   // how far their pace may stray from the context's
@@ -47,6 +49,22 @@ export function makeAudioClock(context) {
     let offset = -Infinity;
     for (const [, value] of steps) offset = Math.max(offset, value);
     return now / 1000 + offset;
+  }
+
+  // A step is seen at the first frame after it, up to a frame late (and a late frame later still),
+  // so the largest offset of a dozen steps is within a millisecond or two of exact. When the output
+  // runs dry, the context's time stands while the page's goes on, and the sound it renders next is
+  // heard that much later for good (Firefox's, 4 to 60 ms at a time on a busy machine): the
+  // largest of the last dozen then lies below the older steps', which are forgotten, or they would
+  // keep the picture that far ahead of the sound for the whole smoothing span.
+  function followDrop() {
+    if (steps.length <= kDropSteps) return;
+    let before = -Infinity, since = -Infinity;
+    for (let i = 0; i < steps.length; ++i) {
+      if (i < steps.length - kDropSteps) before = Math.max(before, steps[i][1]);
+      else since = Math.max(since, steps[i][1]);
+    }
+    if (since < before - kDrop) steps.splice(0, steps.length - kDropSteps);
   }
 
   function checkStamp(now) {
@@ -84,6 +102,7 @@ export function makeAudioClock(context) {
         lastTime = time;
         movedAt = now;
         steps.push([now, time - now / 1000]);
+        followDrop();
       }
       while (steps.length > 1 && steps[0][0] < now - kSmoothing) steps.shift();
       if (!this.running(now)) return;

@@ -4,6 +4,7 @@ import { failed, fail, whenFailed } from './messages.js';
 import * as sound from './sound.js';
 
 const kWidth = 320, kHeight = 240;
+const kHeldBack = 250;  // ms the clock may step back by with the frame kept on the canvas
 const canvas = document.getElementById('canvas');
 const listeners = [];
 let program = null;
@@ -157,8 +158,12 @@ function frame(stamp) {
   if (player.state === 'playing' || player.state === 'paused') {
     const when = now + refresh / 2;
     const t = showTimeOf(sound.heardFrame(when));
-    if (t < player.time) exact = true;  // back in time without a seek: the sound started anew
-    if (t !== player.time) {
+    // A little behind the canvas, the clock followed a sound that ran dry for a moment: the frame
+    // stays until the sound is back at it. Further back the sound started anew, and the frame
+    // there is drawn as a continuous run has it.
+    const held = t < player.time && player.time - t < kHeldBack;
+    if (player.time - t >= kHeldBack) exact = true;
+    if (t !== player.time && !held) {
       draw(t);
       changed();
     }

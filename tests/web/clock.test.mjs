@@ -84,3 +84,28 @@ test('a context whose time stops gives no heard time, and its return is followed
   device.restart();
   assert.ok(play(device, 3, clock).worst < 5, 'the clock follows the context again');
 });
+
+test('an output that ran dry is followed within a quarter second, and late frames are not taken for one', async (t) => {
+  const latencyPath = { stamp: () => ({ contextTime: 0, performanceTime: 0 }) };
+  const error = (clock, device, now) => Math.abs(clock.heard(now) - device.truth()) * 1000;
+  await t.test('80 ms of output lost', () => {
+    const device = engine(latencyPath);
+    const { clock } = play(device, 2);
+    device.stop();
+    for (let i = 0; i < 5; ++i) clock.observe(device.advance(1000 / 60));
+    device.restart();  // the context renders on from where it stood: heard 83 ms later than before
+    let now = 0;
+    for (let i = 0; i < 15; ++i) clock.observe((now = device.advance(1000 / 60)));
+    assert.ok(error(clock, device, now) < 5, `heard time off by ${error(clock, device, now).toFixed(1)} ms a quarter second after`);
+  });
+  await t.test('frames handled late by a busy page, and a page stalled for 300 ms', () => {
+    const device = engine(latencyPath);
+    const { clock } = play(device, 2);
+    let now = 0;
+    for (let i = 0; i < 60; ++i) {
+      now = device.advance(i === 30 ? 300 : 1000 / 60);
+      clock.observe(now + (i % 3 === 0 ? 40 : 0));  // one frame in three comes 40 ms late
+      assert.ok(error(clock, device, now) < 5, `heard time off by ${error(clock, device, now).toFixed(1)} ms at frame ${i}`);
+    }
+  });
+});

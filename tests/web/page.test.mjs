@@ -362,7 +362,13 @@ for (const engine of engines) describe(engine, () => {
     if (found.cuts.some(excused)) console.log(`${engine}: cuts just after a break of the engine's own stream, not judged: ${found.cuts.filter(excused).map((c) => c.cut).join(', ')}`);
     const cutFaults = found.cuts.filter((c) => !excused(c) && (!c.clean || Math.abs(c.ms) > 15 + slack))
       .map((c) => `cut ${c.cut} after ${c.after}: ${c.clean ? `${c.ms.toFixed(1)} ms` : 'no clean change of scene'}`);
-    if (found.cuts.length !== kCuts.length + 1) cutFaults.push(`${found.cuts.length} cuts heard, not ${kCuts.length + 1} (one is heard twice)`);
+    // A cut is heard from the sound alone, at one lag on both sides of it: an underrun of the
+    // engine's own stream next to it, even one too short to count as a break, leaves it unheard.
+    // No more of those than there were underruns.
+    const unheard = kCuts.length + 1 - found.cuts.length;
+    const heardCount = `${found.cuts.length} cuts heard, not ${kCuts.length + 1} (one is heard twice)`;
+    if (unheard > 0 && unheard <= own) console.log(`${engine}: ${heardCount}, the engine's own stream ran dry, not judged`);
+    else if (unheard !== 0) cutFaults.push(heardCount);
     const median = own > 0 ? found.medianAwayFromBreaks : found.median;
     if (Math.abs(median) > 10 + slack) cutFaults.push(`median ${median.toFixed(1)} ms`);
     await judge('each cut is shown with its sound', cutFaults);
