@@ -364,8 +364,11 @@ std::vector<CutTiming> timeCuts(const std::vector<float>& heard, const std::vect
 
 double median(std::vector<double> values) {
     if (values.empty()) return 0;
-    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
-    return values[values.size() / 2];
+    const size_t half = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + long(half), values.end());
+    if (values.size() % 2 == 1) return values[half];
+    // An even count: halfway between the two middle values, not the upper one of them.
+    return (values[half] + *std::max_element(values.begin(), values.begin() + long(half))) / 2;
 }
 
 Response respond(const std::vector<float>& heard, const std::vector<float>& song, const std::vector<Probe>& probes,
