@@ -8,8 +8,8 @@
 #   scripts/setup.sh windows  that, plus the MinGW-w64 cross compilers, Wine and zip for show.exe
 set -e
 
-packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpulse-dev libpng-dev
-  libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool"
+packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpulse-dev libpipewire-0.3-dev
+  libpng-dev libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool"
 packages="$packages ffmpeg"  # build/capture's encoder, and the decoder its tests read back with
 # The playback test's private sound servers (PulseAudio; PipeWire with its session manager, its
 # PulseAudio server and a session bus) and its recorder, and the reader of the browser test's runs.

@@ -3,6 +3,7 @@
 #include "sound.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "song/song.h"
@@ -48,15 +49,24 @@ StreamFormat streamFormat() { return gFormat; }
 
 bool openSound(SongPlayer& player) {
     gPlayer = &player;
+    const char* named = getenv("SDL_AUDIODRIVER");
 #if defined(SHOW_PULSE) || defined(SHOW_WASAPI)
 #ifdef SHOW_PULSE
     const SoundOutput& own = kPulseOutput;
 #else
     const SoundOutput& own = kWasapiOutput;
 #endif
-    // A driver the user named is SDL's to open.
-    if (getenv("SDL_AUDIODRIVER") == nullptr && own.open(gFormat)) {
+    // A driver the user named is SDL's to open,
+    if (named == nullptr && own.open(gFormat)) {
         gOutput = &own;
+        return true;
+    }
+#endif
+#ifdef SHOW_PIPEWIRE
+    // but for PipeWire's: SDL's stream there cannot say its delay, which follows the graph's
+    // quantum, and the door's own can. It also plays where PipeWire runs without its pulse server.
+    if ((named == nullptr || strcmp(named, "pipewire") == 0) && kPipeWireOutput.open(gFormat)) {
+        gOutput = &kPipeWireOutput;
         return true;
     }
 #endif

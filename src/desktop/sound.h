@@ -8,8 +8,9 @@
 
 // Opens an output for 16-bit stereo at 44,100 Hz that plays from `player` from then on (silence
 // until the player has song to hand): a stream of the door's own on a PulseAudio server (PipeWire's
-// included) or on Windows' audio engine, whose delay to the loudspeaker the server or the engine
-// reports, or else SDL's audio, whose delay is assumed. SDL_AUDIODRIVER, when set, chooses SDL's.
+// included), in PipeWire's graph or on Windows' audio engine, whose delay to the loudspeaker the
+// server or the engine reports, or else SDL's audio, whose delay is assumed. SDL_AUDIODRIVER, when
+// set, chooses SDL's, except that "pipewire" chooses the door's own stream in PipeWire's graph.
 // False, with SDL's reason in SDL_GetError, when no device opens.
 bool openSound(SongPlayer& player);
 void closeSound();
@@ -65,4 +66,5 @@ struct SoundOutput {
 };
 extern const SoundOutput kSdlOutput;
 extern const SoundOutput kPulseOutput;   // only where the door is built with libpulse
+extern const SoundOutput kPipeWireOutput;  // only where the door is built with libpipewire
 extern const SoundOutput kWasapiOutput;  // only on Windows
