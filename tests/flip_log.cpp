@@ -58,7 +58,7 @@ extern "C" int SDL_Flip(SDL_Surface* screen) {
     static const int log = openEnv("SHOW_FLIP_LOG", O_WRONLY | O_CREAT | O_APPEND);
     static const int64_t refresh = [] {
         const char* hz = getenv("SHOW_REFRESH_HZ");
-        return hz ? 1000000000 / atoi(hz) : 0;
+        return hz && atof(hz) > 0 ? int64_t(1e9 / atof(hz)) : 0;
     }();
     FlipRecord record = sampleGrid(screen->pixels, screen->pitch);
     const int result = realFlip(screen);

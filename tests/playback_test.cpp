@@ -87,8 +87,12 @@ struct Show {
     Show(const std::string& folder, std::vector<std::string> args, std::vector<std::string> env)
         : log(folder + ".flips"), keys(folder + ".keys") {
         std::ofstream{keys};
+        // A display's refresh as many screens have it, a little under 60 Hz. The cuts lie whole
+        // tenths of a second apart, six refreshes at exactly 60 Hz: there every cut of a stretch
+        // would meet the refresh at the same point of it, up to a refresh early or late together,
+        // and their median would tell that point rather than the clock.
         env.insert(env.end(), {"LD_PRELOAD=" FLIP_LOG_LIBRARY, "SHOW_FLIP_LOG=" + log, "SHOW_KEYS=" + keys,
-                               "SDL_VIDEODRIVER=dummy", "SHOW_REFRESH_HZ=60"});
+                               "SDL_VIDEODRIVER=dummy", "SHOW_REFRESH_HZ=59.95"});
         args.insert(args.begin(), SHOW_BINARY);
         started = monotonicSeconds();
         process = startProcess(args, {SHOW_ASSETS, env, {"DISPLAY", "SDL_AUDIODRIVER", "SDL12COMPAT_SYNC_TO_VBLANK"}, 300});
@@ -481,8 +485,8 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
 
     int probesFound = 0;
     for (const Probe& p : probes) probesFound += p.kind == Probe::song;
-    printf("song followed at %d of %zu half seconds; %zu breaks; pause: %.2f s of silence, resumed %+.1f ms from where it stopped\n",
-           probesFound, probes.size(), breaks.size(), pauseHeard, pauseResumed);
+    printf("song followed at %d of %zu half seconds; %zu breaks; pause: silent %.0f ms after the key, for %.2f s, resumed %+.1f ms from where it stopped\n",
+           probesFound, probes.size(), breaks.size(), (gapFrom - pausedFrom) * 1000.0 / kRate, pauseHeard, pauseResumed);
     for (const Break& b : breaks) printf("  break %s\n", b.text.c_str());
     for (const auto& [stream, count] : counted) printf("the server counted %d underruns of '%s'\n", count, stream.c_str());
     double longestMachineStall = 0;
@@ -547,15 +551,20 @@ TEST_P(Playback, PictureAndSoundStayTogetherThroughMovesWithoutBreaks) {
     playAndJudge(temp.path, server, GetParam().quantum == 0, GetParam().ownStream);
 }
 
-// PulseAudio, and PipeWire through its pulse server and through the show's own stream in the graph
-// at the largest quantum a desktop's graph usually runs at (it runs at what its most demanding
-// client asks for), where the delay is longest. At 256 frames, 5 ms a cycle, this two-core machine
-// broke the song now and then even with real-time scheduling; that quantum, and 1,024 frames, are
-// measured by hand (`--gtest_also_run_disabled_tests`).
+// PulseAudio; PipeWire through its pulse server at the largest quantum a desktop's graph usually
+// runs at (it runs at what its most demanding client asks for), where the delay is longest; and the
+// show's own stream in the graph at the quantum it asks for, a desktop's usual one. At 256 frames,
+// 5 ms a cycle, this two-core machine broke the song now and then even with real-time scheduling;
+// that quantum, and the show's own stream at 2,048 frames, are measured by hand
+// (`--gtest_also_run_disabled_tests`): there a click is heard at the start of the graph's next
+// cycle, up to 43 ms after its writing, and the soonest of the sixteen sets the recording's tie a
+// few milliseconds early: the server's answers stay well within the bounds there, but the show's
+// own stream, whose report is exact, is heard 7 to 8 ms before its frames by that tie on a busy
+// machine, near the median's bound.
 INSTANTIATE_TEST_SUITE_P(Servers, Playback,
-                         testing::Values(Server{"PulseAudio", 0}, Server{"PipeWireQuantum2048", 2048}, Server{"OwnPipeWireQuantum2048", 2048, true}),
+                         testing::Values(Server{"PulseAudio", 0}, Server{"PipeWireQuantum2048", 2048}, Server{"OwnPipeWireQuantum1024", 1024, true}),
                          [](const testing::TestParamInfo<Server>& info) { return std::string(info.param.name); });
 INSTANTIATE_TEST_SUITE_P(DISABLED_ByHand, Playback,
                          testing::Values(Server{"PipeWireQuantum256", 256}, Server{"OwnPipeWireQuantum256", 256, true},
-                                         Server{"OwnPipeWireQuantum1024", 1024, true}),
+                                         Server{"OwnPipeWireQuantum2048", 2048, true}),
                          [](const testing::TestParamInfo<Server>& info) { return std::string(info.param.name); });
