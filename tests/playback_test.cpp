@@ -1,10 +1,11 @@
 // The real show as a desktop user gets it: against a private sound server (PulseAudio, and PipeWire
-// through its pulse server and in its graph, at several quanta) with a null sink whose monitor is recorded, with a preload that logs every
-// flip and presses keys. One run with the player's keys: a start just before a cut, two seeks, a
-// pause, then a minute of the show from its start; the song is followed through the recording
-// every half second for breaks, picture against sound is measured at every cut, and the server's
-// own count of underruns tells a starved machine from a fault. On PulseAudio a second run on SDL's
-// dummy audio sets the frame rate to compare with. Ctrl+C and SIGTERM end the runs.
+// through its pulse server and in its graph, at several quanta) with a null sink whose monitor is
+// recorded, with a preload that logs every flip and presses keys. One run with the player's keys:
+// a start just before a cut, two seeks, a pause, then a minute of the show from its start; the song
+// is followed through the recording every half second for breaks, picture against sound is
+// measured at every cut, and the server's own count of underruns tells a starved machine from a
+// fault. On PulseAudio a second run on SDL's dummy audio sets the frame rate to compare with.
+// Ctrl+C and SIGTERM end the runs.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sched.h>
@@ -532,7 +533,7 @@ void playAndJudge(const std::string& folder, const SoundServer& server, bool com
 struct Server {
     const char* name;
     int quantum;                      // PipeWire's forced graph quantum; 0 for PulseAudio
-    bool ownStream = false;           // the show's own stream in PipeWire's graph (SDL_AUDIODRIVER=pipewire), not its pulse server
+    bool ownStream = false;           // the show's own stream in PipeWire's graph, not its pulse server
 };
 void PrintTo(const Server& server, std::ostream* out) { *out << server.name; }
 

@@ -7,6 +7,7 @@
 #include <spa/param/audio/format-utils.h>
 
 #include <algorithm>
+#include <ctime>
 #include <mutex>
 
 #include "song/song.h"
