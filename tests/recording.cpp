@@ -348,13 +348,15 @@ std::vector<CutTiming> timeCuts(const std::vector<float>& heard, const std::vect
         for (const Move& m : moves)
             if (m.wall < heardWall) timing.afterMove = m.what, movedAt = m.wall;
         // The frames within a second of the sound: exactly one change into the cut's scene.
-        double shownWall = 0;
+        double shownWall = 0, previousWall = 0;
         int changes = 0;
-        for (bool wasNew = false; const Frame& f : frames)
+        for (bool wasNew = false; const Frame& f : frames) {
             if (std::abs(f.wall - heardWall) <= 1 && f.wall > movedAt) {
-                if (showsCut(f.pixels, cut) && !wasNew) shownWall = f.wall, ++changes;
+                if (showsCut(f.pixels, cut) && !wasNew) shownWall = f.wall, timing.frameGap = f.wall - previousWall, ++changes;
                 wasNew = showsCut(f.pixels, cut);
             }
+            previousWall = f.wall;
+        }
         timing.clean = changes == 1;
         timing.ms = (heardWall - shownWall) * 1000;
         timings.push_back(timing);

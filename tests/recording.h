@@ -111,6 +111,7 @@ struct CutTiming {
     double ms = 0;          // sound minus picture
     double heardWall = 0;   // when its sound was heard
     bool clean = false;     // one clean change of scene among the frames around it
+    double frameGap = 0;    // s between the frame that first shows it and the one before
 };
 // Every cut heard (the song around it at a probe's lag), and when its first frame was shown against
 // when it was heard; a cut heard again after a move counts again.

@@ -95,7 +95,7 @@ json check(const json& run) {
             return c.heardWall > b.wall - 0.5 && c.heardWall < b.wall + 1.5;  // a break is seen half a second late
         });
         out["cuts"].push_back({{"cut", c.cut}, {"after", c.afterMove}, {"ms", c.clean ? json(c.ms) : json()}, {"clean", c.clean},
-                               {"afterBreak", afterBreak}});
+                               {"afterBreak", afterBreak}, {"frameGap", c.frameGap * 1000}});
         if (c.clean) offsets.push_back(c.ms);
         if (c.clean && !afterBreak) awayFromBreaks.push_back(c.ms);
     }

@@ -262,17 +262,29 @@ for (const engine of engines) describe(engine, () => {
       await act('start', 0, () => page.click('#overlay'));
       await at(5.5);
       await stall(300);
+      // The cuts lie whole tenths of a second apart, six refreshes at 60 Hz, so those of one stretch
+      // of play all meet the refresh at the same point, and their median would be one draw of it.
+      // So after the start's stretch (8.8 s and 17 s) every cut is heard in a stretch of its own,
+      // begun by a seek a little before it (17 s and 59.6 s are heard twice). Each seek leaves a
+      // scene that moves or goes to another, so that the picture's answer shows.
+      const seekTo = async (target) => act('seek', songFrameOf(target), () => page.seek(target));
+      await at(22);
+      await seekTo(15000);
       await at(25.5);
       await stall(300);
       await at(31);  // a pause of two seconds, in the middle of the song
       await act('pause', null, space);
       await at(33);
       await act('resume', null, space);
-      await at(48);
+      await at(46);
+      await seekTo(49000);
+      await at(52);
       await stall(300);
+      await at(55);
+      await seekTo(58000);
       await at(65);  // well after the plasma's cut is heard
       for (const [target, ms] of [[84000, 3000], [57500, 4000], [116000, 0]]) {
-        await act('seek', songFrameOf(target), () => page.seek(target));
+        await seekTo(target);
         await wait(ms);
       }
       // Two replays from the end: the button, then Home and Space.
@@ -283,7 +295,7 @@ for (const engine of engines) describe(engine, () => {
         await act('seek', 0, () => page.seek(0));
       }
       await wait(3000);
-      await act('seek', songFrameOf(116000), () => page.seek(116000));
+      await seekTo(116000);
       if (!(await ended())) problems.push('the song\'s end was never shown after the second seek to it');
       await page.evaluate(() => document.activeElement.blur());
       await page.press('Home');
@@ -360,13 +372,19 @@ for (const engine of engines) describe(engine, () => {
     const slack = engine === 'webkit' ? found.frameInterval / 2 : 0;
     const excused = (c) => own > 0 && c.afterBreak;
     if (found.cuts.some(excused)) console.log(`${engine}: cuts just after a break of the engine's own stream, not judged: ${found.cuts.filter(excused).map((c) => c.cut).join(', ')}`);
-    const cutFaults = found.cuts.filter((c) => !excused(c) && (!c.clean || Math.abs(c.ms) > 15 + slack))
+    // A cut's frame that came after refreshes the page missed (its main thread kept from running
+    // on a busy machine) is late by what was missed, whatever the clock: that much more is allowed
+    // on the late side, and said.
+    const missed = (c) => (c.frameGap > 1.5 * found.frameInterval ? c.frameGap - found.frameInterval : 0);
+    const missedNote = found.cuts.filter((c) => missed(c) > 0).map((c) => `${c.cut} (${c.frameGap.toFixed(0)} ms)`);
+    if (missedNote.length) console.log(`${engine}: cuts whose frame followed missed refreshes, allowed the time missed on the late side: ${missedNote.join(', ')}`);
+    const cutFaults = found.cuts.filter((c) => !excused(c) && (!c.clean || c.ms > 15 + slack || c.ms < -(15 + slack + missed(c))))
       .map((c) => `cut ${c.cut} after ${c.after}: ${c.clean ? `${c.ms.toFixed(1)} ms` : 'no clean change of scene'}`);
     // A cut is heard from the sound alone, at one lag on both sides of it: an underrun of the
     // engine's own stream next to it, even one too short to count as a break, leaves it unheard.
     // No more of those than there were underruns.
-    const unheard = kCuts.length + 1 - found.cuts.length;
-    const heardCount = `${found.cuts.length} cuts heard, not ${kCuts.length + 1} (one is heard twice)`;
+    const unheard = kCuts.length + 2 - found.cuts.length;
+    const heardCount = `${found.cuts.length} cuts heard, not ${kCuts.length + 2} (two are heard twice)`;
     if (unheard > 0 && unheard <= own) console.log(`${engine}: ${heardCount}, the engine's own stream ran dry, not judged`);
     else if (unheard !== 0) cutFaults.push(heardCount);
     const median = own > 0 ? found.medianAwayFromBreaks : found.median;
