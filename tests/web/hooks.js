@@ -10,7 +10,7 @@
   window.addEventListener('unhandledrejection', (event) => log.errors.push(String(event.reason)));
   // When the page got each key, click and seek-bar move: the test's actions land a driver's
   // round trip after it sends them.
-  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [] });
+  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [], stamps: [] });
   for (const type of ['keydown', 'click', 'input']) window.addEventListener(type, (event) => log.events.push([event.type, wall()]), true);
 
   // A browser without WebAssembly, on request (?without=WebAssembly).
@@ -40,6 +40,10 @@
       grid += ((image.data[p] << 16) | (image.data[p + 1] << 8) | image.data[p + 2]).toString(16).padStart(6, '0');
     }
     log.frames.push({ at, grid });
+    // Where the engine's own output stamp put the loudspeaker then (the context time heard), so
+    // that a wrong report can be told from a wrong page.
+    const stamp = window.showContext?.getOutputTimestamp?.();
+    if (stamp?.contextTime > 0) log.stamps.push([at, stamp.contextTime + (at - performance.timeOrigin - stamp.performanceTime) / 1000]);
   };
 
   // Main-thread tasks over 50 ms, where the engine reports them (Chromium).
