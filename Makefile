@@ -23,8 +23,10 @@ run: configure
 	  printf '%s\n' "No sound device here. Watch the show without sound: cd assets && SDL_AUDIODRIVER=dummy ../$(BUILD)/show" \
 	    "or record it to a video file with: make video" >&2; exit $$status; }
 
+# The real show against private sound servers runs alone, after the rest: it times the machine.
 test: build test-sanitize
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	SHOW_BUILD=$(BUILD) node --test tests/playback.test.mjs
 
 # The core's tests again under the address and undefined-behaviour sanitizers.
 test-sanitize:

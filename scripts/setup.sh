@@ -11,15 +11,17 @@ set -e
 packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpulse-dev libpipewire-0.3-dev
   libpng-dev libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool"
 packages="$packages ffmpeg"  # build/capture's encoder, and the decoder its tests read back with
-# The playback test's private sound servers (PulseAudio; PipeWire with its session manager, its
-# PulseAudio server and a session bus) and its recorder, and the reader of the browser test's runs.
+# The recorded runs' private sound servers (PulseAudio; PipeWire with its session manager, its
+# PulseAudio server and a session bus), their recorder, the reader of the recordings, and node,
+# which runs them.
 packages="$packages pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   nlohmann-json3-dev"
+command -v node > /dev/null || packages="$packages nodejs"
 if [ "$1" = arm ]; then
   packages="$packages gcc-arm-linux-gnueabi g++-arm-linux-gnueabi qemu-user googletest"
 fi
 if [ "$1" = web ]; then
-  packages="$packages emscripten nodejs chromium dpkg-dev firefox-esr webkit2gtk-driver
+  packages="$packages emscripten chromium dpkg-dev firefox-esr webkit2gtk-driver
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 fi
 # dpkg-dev for apt-get source, which unpacks the Windows build's SDL 2 and libmikmod.

@@ -1,6 +1,6 @@
 // recording.h: what a player played, judged from a recording of the sound server's output and a
-// log of the frames it showed, shared by the desktop's playback test and the browser test (through
-// build/recording-check). Clicks written at known wall times tie the recording to the wall clock;
+// log of the frames it showed, by build/recording-check for the desktop's playback test, the
+// browser test and the Windows check alike. Clicks written at known wall times tie the recording to the wall clock;
 // the song is found in the recording every half second; the scene cuts heard are set against the
 // frames shown; each move's effect on sound and picture is timed from the wall time it was made.
 #pragma once

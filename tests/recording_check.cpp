@@ -1,14 +1,15 @@
-// recording_check.cpp: build/recording-check, the judgement of a recorded run for the browser test,
-// the same code the desktop's playback test runs (recording.h).
+// recording_check.cpp: build/recording-check, the judgement of a recorded run (recording.h) for
+// every door: the desktop's playback test, the browser test and the Windows check.
 //   recording-check RUN.json      prints what it found as JSON on standard output
 //   recording-check --click FILE  writes the click (raw 16-bit stereo at 44,100 Hz) to play into the sink
 // RUN.json: recording (raw 16-bit stereo at 44,100 Hz), song (the reference mix, WAV), serverLog
-// (PulseAudio's at debug level), clicks (the clicks' wall times, s: a group before the run and a
+// (PulseAudio's at debug level, or pipewire-pulse's), clicks (the clicks' wall times, s: a group before the run and a
 // group after), runStart (s), settle (s an action's sound may take to arrive), moves ({what:
 // start|pause|resume|seek|replay, wall, song: song frame it goes to or null}), frames ({wall,
 // grid: 64 pixels as RRGGBB hex}), cuts ({ms, before, at: the grids just before the cut and at
 // it}), and optionally stamps ([wall, context time]: where the engine's own output stamp put the
-// loudspeaker, at each frame).
+// loudspeaker, at each frame) and arrivals ([wall, frames in the recording's file then], which tie
+// the recording to the wall clock stretch by stretch where the server falls behind now and then).
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -72,7 +73,10 @@ json check(const json& run) {
     const std::vector<double> walls = run.at("clicks");
     ClockTie tie;
     std::string error;
-    if (heard.empty() || song.empty() || !tieClicks(heard, walls, tie, error)) {
+    std::vector<std::pair<double, long>> arrivals;
+    for (const json& a : run.value("arrivals", json::array())) arrivals.push_back({a.at(0), a.at(1)});
+    const bool tied = arrivals.empty() ? tieClicks(heard, walls, tie, error) : tieArrivals(heard, walls, arrivals, tie, error);
+    if (heard.empty() || song.empty() || !tied) {
         out["error"] = heard.empty() ? "no recording" : song.empty() ? "no song" : error;
         return out;
     }
@@ -100,8 +104,39 @@ json check(const json& run) {
         if (moves[i].what == "pause") quiet.push_back({tie.frameAt(moveWalls[i]), tie.frameAt(moveWalls[i + 1])});
     if (!moves.empty() && moves.back().what == "pause") quiet.push_back({tie.frameAt(moveWalls.back()), long(heard.size())});
     out["breaks"] = json::array();
+    out["breakWalls"] = json::array();
     const std::vector<Break> breaks = findBreaks(probes, moves, long(settle * kRate), quiet, long(song.size()), tie, runStart);
-    for (const Break& b : breaks) out["breaks"].push_back(b.text);
+    for (const Break& b : breaks) out["breaks"].push_back(b.text), out["breakWalls"].push_back(b.wall);
+
+    // Each pause followed by a resume: when its silence began, how long it was heard, and how far
+    // the song went on from where it stopped (ms). Silence is exact zeros; the song passes through
+    // a zero now and then, and a graph cycle a server missed is silence too, so the pause's
+    // silence begins where a tenth of a second of them does.
+    out["pauses"] = json::array();
+    for (size_t i = 0; i + 1 < moves.size(); ++i) {
+        if (moves[i].what != "pause" || moves[i + 1].what != "resume") continue;
+        const long pausedFrom = tie.frameAt(moveWalls[i]), pausedTo = tie.frameAt(moveWalls[i + 1]) + long(settle * kRate);
+        long gapFrom = pausedFrom, gapTo = pausedFrom;
+        while (gapFrom < pausedTo && gapTo < long(heard.size()) && gapTo - gapFrom < kRate / 10)
+            if (heard[gapTo] == 0) ++gapTo;
+            else gapFrom = ++gapTo;
+        while (gapTo < long(heard.size()) && heard[gapTo] == 0) ++gapTo;
+        if (gapFrom < kProbeLength || gapTo + kProbeLength > long(heard.size())) continue;
+        // The song's place as it goes on: the first probe after the silence to find it (a move just
+        // before the pause may have left the probes before it at another place).
+        long lag = 0;
+        for (auto p = probes.rbegin(); p != probes.rend() && p->at >= gapTo; ++p)
+            if (p->kind == Probe::song) lag = p->lag;
+        // A bar the song repeats matches as well a beat on or back: of equal matches, the one
+        // where the song goes on, and then where it stopped.
+        const long near = gapTo + lag;
+        const long goesOnAt = bestMatch(song, heard.data() + gapTo, kProbeLength, near - kRate, near + kRate, near).first;
+        const long stoppedAt = bestMatch(song, heard.data() + gapFrom - kProbeLength, kProbeLength, near - kRate, near + kRate,
+                                         goesOnAt - kProbeLength).first;
+        const bool found = goesOnAt >= 0 && stoppedAt >= 0;
+        out["pauses"].push_back({{"silenceAfter", (tie.wallAt(gapFrom) - moveWalls[i]) * 1000}, {"silent", double(gapTo - gapFrom) / kRate},
+                                 {"resumed", found ? json((goesOnAt - stoppedAt - kProbeLength) * 1000.0 / kRate) : json()}});
+    }
 
     // No burst: from each start from the song's beginning, nothing louder than its first seconds.
     float songPeak = 0;
@@ -126,7 +161,7 @@ json check(const json& run) {
             return c.heardWall > b.wall - 0.5 && c.heardWall < b.wall + 1.5;  // a break is seen half a second late
         });
         const double shift = stamps.empty() ? std::nan("") : reportShift(stamps, probes, tie, moveWalls, c);
-        out["cuts"].push_back({{"cut", c.cut}, {"after", c.afterMove}, {"ms", c.clean ? json(c.ms) : json()}, {"clean", c.clean},
+        out["cuts"].push_back({{"cut", c.cut}, {"after", c.afterMove}, {"wall", c.heardWall}, {"ms", c.clean ? json(c.ms) : json()}, {"clean", c.clean},
                                {"afterBreak", afterBreak}, {"frameGap", c.frameGap * 1000},
                                {"reportShift", std::isnan(shift) ? json() : json(shift)}});
         if (c.clean) offsets.push_back(c.ms);

@@ -16,7 +16,7 @@ import { dirname, join, resolve } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { DriverHang, kEngines, launch } from './driver.mjs';
-import { startSoundServer, tieToTest, wallNow } from './sound.mjs';
+import { startSoundServer, tieToTest, wallNow } from '../sound.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 const site = resolve(process.env.SHOW_WEB_SITE ?? join(root, 'build-web/site'));
@@ -142,6 +142,7 @@ for (const engine of engines) describe(engine, () => {
   before(async () => {
     mkdirSync(join(folder, 'pulse'), { recursive: true });
     sound = await startSoundServer(join(folder, 'pulse'));
+    sound.canary(100);
     browser = await launch(engine, { env: sound.env, folder: join(folder, 'profile') });
   });
   after(async () => {
@@ -245,7 +246,7 @@ for (const engine of engines) describe(engine, () => {
     let page, runStart, log;
     const clicks = [];
     try {
-      clicks.push(await sound.click(clickSound));
+      clicks.push(...await sound.click(clickSound));
       page = await browser.open(await siteCopy('site'));
       await page.waitFor(ready, null, 60000, 'the start button');
       const act = async (what, song, doIt) => {
@@ -304,7 +305,7 @@ for (const engine of engines) describe(engine, () => {
       await act('pause', null, space);
       await wait(1500);
       log = await page.evaluate(() => window.showLog);
-      clicks.push(await sound.click(clickSound));
+      clicks.push(...await sound.click(clickSound));
       await wait(500);  // the click through the monitor into the recording
     } finally {
       busy.kill();
@@ -356,6 +357,7 @@ for (const engine of engines) describe(engine, () => {
                 `actions reached the page ${lags.map((ms) => ms.toFixed(0)).join(', ')} ms after the test sent them`);
     console.log(`${engine}: sound minus picture (ms): ${found.cuts.map((c) => `${c.cut} after ${c.after} ${c.clean ? c.ms.toFixed(1) : 'unclear'}`).join(', ')}; median ${found.median.toFixed(1)}`);
     console.log(`${engine}: answers (ms, sound / picture): ${found.responses.map((r) => `${r.what} at ${r.at.toFixed(1)} s ${fixed(r.sound, 0)} / ${fixed(r.picture, 0)}`).join(', ')}`);
+    console.log(`${engine}: the pause's sound: ${found.pauses.map((p) => `silent ${p.silenceAfter.toFixed(0)} ms after it for ${p.silent.toFixed(2)} s, going on ${fixed(p.resumed)} ms from where it stopped`).join('; ')}`);
     for (const line of [...problems, ...found.breaks, ...found.bursts]) console.log(`${engine}:   ${line}`);
 
     const starved = canary > 0 || found.longestStall > 1;
