@@ -11,7 +11,8 @@
 //   folder, SHOW_PLAYBACK_KEEP a folder that keeps each run)
 import assert from 'node:assert/strict';
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
-import { appendFileSync, cpSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { appendFileSync, closeSync, cpSync, existsSync, fstatSync, mkdtempSync, openSync, readFileSync, readSync, rmSync,
+  writeFileSync } from 'node:fs';
 import { availableParallelism, constants, tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -41,15 +42,23 @@ after(() => rmSync(scratch, { recursive: true, force: true }));
 // grid of 0x00RRGGBB pixels; 272 bytes with the padding. Node's hrtime is the same clock.
 const kRecord = 272;
 const monotonicToWall = wallNow() - Number(process.hrtime.bigint()) / 1e9;
+const record = (bytes, at) => {
+  let grid = '';
+  for (let i = 0; i < 64; ++i) grid += (bytes.readUInt32LE(at + 12 + 4 * i) & 0xffffff).toString(16).padStart(6, '0');
+  return { wall: Number(bytes.readBigInt64LE(at)) / 1e9 + monotonicToWall, keys: bytes.readUInt32LE(at + 8), grid };
+};
 function flips(file) {
   const bytes = existsSync(file) ? readFileSync(file) : Buffer.alloc(0);
-  const records = [];
-  for (let at = 0; at + kRecord <= bytes.length; at += kRecord) {
-    let grid = '';
-    for (let i = 0; i < 64; ++i) grid += (bytes.readUInt32LE(at + 12 + 4 * i) & 0xffffff).toString(16).padStart(6, '0');
-    records.push({ wall: Number(bytes.readBigInt64LE(at)) / 1e9 + monotonicToWall, keys: bytes.readUInt32LE(at + 8), grid });
-  }
-  return records;
+  return Array.from({ length: Math.floor(bytes.length / kRecord) }, (_, i) => record(bytes, i * kRecord));
+}
+// The latest only, read from the file's end while the show runs.
+function latestFlip(file) {
+  if (!existsSync(file)) return undefined;
+  const fd = openSync(file, 'r'), bytes = Buffer.alloc(kRecord);
+  const size = fstatSync(fd).size - (fstatSync(fd).size % kRecord);
+  const got = size >= kRecord ? readSync(fd, bytes, 0, kRecord, size - kRecord) : 0;
+  closeSync(fd);
+  return got === kRecord ? record(bytes, 0) : undefined;
 }
 // The same grid of one of the renderer's raw frames.
 function gridOf(file) {
@@ -78,7 +87,7 @@ function startShow(path, args, env) {
   child.stdout.on('data', (text) => (output += text));
   child.stderr.on('data', (text) => (output += text));
   const started = wallNow();
-  const latest = () => flips(log).at(-1);
+  const latest = () => latestFlip(log);
   return {
     started,
     latest,
