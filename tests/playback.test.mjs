@@ -134,6 +134,8 @@ function watchStalls() {
 
 let reference, click;
 before(() => {
+  for (const program of [show, render, capture, check, flipLog])
+    if (!existsSync(program)) throw new Error(`${program} is missing: build the project first (make build)`);
   reference = join(scratch, 'song.wav');
   execFileSync(capture, ['--module', join(root, 'assets/musa.xm'), '--audio', reference]);
   execFileSync(check, ['--click', join(scratch, 'click.raw')]);
@@ -241,7 +243,9 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
   let longestStall = 0;
   for (let i = 1; i < records.length; ++i) longestStall = Math.max(longestStall, records[i].wall - records[i - 1].wall);
 
-  const run = { recording, song: reference, serverLog: sound.log, serverStart: sound.started, clicks, arrivals, runStart: player.started,
+  // The server's whole log counts (the canary plays only while the show does), not the stretch
+  // from the start to the last move, a minute before the run's end.
+  const run = { recording, song: reference, serverLog: sound.log, clicks, arrivals, runStart: player.started,
                 settle: 0.5, moves, frames: records.map(({ wall, grid }) => ({ wall, grid })), cuts };
   writeFileSync(join(folder, 'run.json'), JSON.stringify(run));
   const found = JSON.parse(execFileSync(check, [join(folder, 'run.json')], { encoding: 'utf8', maxBuffer: 1 << 26 }));

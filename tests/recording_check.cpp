@@ -3,11 +3,11 @@
 //   recording-check RUN.json      prints what it found as JSON on standard output
 //   recording-check --click FILE  writes the click (raw 16-bit stereo at 44,100 Hz) to play into the sink
 // RUN.json: recording (raw 16-bit stereo at 44,100 Hz), song (the reference mix, WAV), serverLog
-// (PulseAudio's at debug level, or pipewire-pulse's), clicks (the clicks' wall times, s: a group before the run and a
-// group after), runStart (s), settle (s an action's sound may take to arrive), moves ({what:
-// start|pause|resume|seek|replay, wall, song: song frame it goes to or null}), frames ({wall,
-// grid: 64 pixels as RRGGBB hex}), cuts ({ms, before, at: the grids just before the cut and at
-// it}), and optionally stamps ([wall, context time]: where the engine's own output stamp put the
+// (PulseAudio's at debug level, or pipewire-pulse's), clicks (the clicks' wall times, s: a group
+// before the run and a group after), runStart (s), settle (s an action's sound may take to
+// arrive), moves ({what: start|pause|resume|seek|replay, wall, song: song frame it goes to or
+// null}), frames ({wall, grid: 64 pixels as RRGGBB hex}), cuts ({ms, before, at: the grids just
+// before the cut and at it}), and optionally stamps ([wall, context time]: where the engine's own output stamp put the
 // loudspeaker, at each frame) and arrivals ([wall, frames in the recording's file then], which tie
 // the recording to the wall clock stretch by stretch where the server falls behind now and then).
 #include <nlohmann/json.hpp>

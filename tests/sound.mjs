@@ -40,6 +40,7 @@ async function until(done, what, child) {
 export async function startSoundServer(folder, { quantum = 0 } = {}) {
   const children = [];
   let env, log, started = 0;
+  mkdirSync(folder, { recursive: true });
   if (!quantum) {
     env = { ...process.env, PULSE_SERVER: `unix:${folder}/native`, PULSE_RUNTIME_PATH: `${folder}/runtime`,
             PULSE_STATE_PATH: `${folder}/state`, PULSE_COOKIE: `${folder}/cookie`, HOME: folder };
