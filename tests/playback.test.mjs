@@ -115,7 +115,7 @@ const framesPerSecond = (records, from) => records.filter((f) => f.wall >= from 
 // Stalls of the machine itself: on each processor a watcher with real-time priority above the
 // servers' where the machine allows it wakes every millisecond and says each wake that came more
 // than 25 ms late. A shared virtual machine's host stops its processors now and then (here: 25 to
-// 100 ms every ten seconds or so, idle), one at a time: a server's thread on one stands while the
+// 160 ms every ten to twenty seconds), one at a time: a server's thread on one stands while the
 // other runs.
 function watchStalls() {
   const realTime = spawnSync('/usr/bin/chrt', ['-f', '30', '/bin/true']).status === 0;
