@@ -55,7 +55,7 @@ function flips(file) {
 function latestFlip(file) {
   if (!existsSync(file)) return undefined;
   const fd = openSync(file, 'r'), bytes = Buffer.alloc(kRecord);
-  const size = fstatSync(fd).size - (fstatSync(fd).size % kRecord);
+  const written = fstatSync(fd).size, size = written - (written % kRecord);
   const got = size >= kRecord ? readSync(fd, bytes, 0, kRecord, size - kRecord) : 0;
   closeSync(fd);
   return got === kRecord ? record(bytes, 0) : undefined;
@@ -170,7 +170,7 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
   const plasma = (f) => showsCut(f, cuts[4]);
 
   const recording = join(folder, 'monitor.raw');
-  const stopRecording = await sound.record(recording);
+  const stopRecording = await sound.record(recording, { arrivals: true });
   await wait(200);
   const clicks = await sound.click(click, kClicks);
   // Starts after the clicks' streams and stops before the last ones: eight of them starting at

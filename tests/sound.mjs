@@ -83,10 +83,10 @@ export async function startSoundServer(folder, { quantum = 0 } = {}) {
     log,
     started,
     quantum,
-    // Records the monitor into `file` until the returned function is called, which answers when
-    // each stretch of the recording reached the file ([wall s, frames in it then]), looked at
-    // every millisecond.
-    async record(file) {
+    // Records the monitor into `file` until the returned function is called. With `arrivals`
+    // that answers when each stretch of the recording reached the file ([wall s, frames in it
+    // then]), looked at every millisecond; without, the file is looked at only until it starts.
+    async record(file, { arrivals: follow = false } = {}) {
       const recorder = spawn('parec', [...pcm, '--latency-msec=5', '-d', 'show.monitor', file], { env, stdio: 'ignore' });
       children.push(recorder);
       const arrivals = [];
@@ -94,17 +94,18 @@ export async function startSoundServer(folder, { quantum = 0 } = {}) {
         const frames = existsSync(file) ? Math.floor(statSync(file).size / 4) : 0;
         if (frames > (arrivals.at(-1)?.[1] ?? 0)) arrivals.push([wallNow(), frames]);
       };
-      const looking = setInterval(look, 1);
+      const looking = setInterval(look, follow ? 1 : 50);
       // Connected once the sink's sound reaches the file: on a server just started and a busy
       // machine that took over a second, and a click written before it would be cut.
       for (let i = 0; i < 200 && !arrivals.length && recorder.exitCode === null; ++i) await wait(50);
       await wait(300);
+      if (!follow) clearInterval(looking);
       return async () => {
         recorder.kill('SIGINT');
         await exited(recorder);
         clearInterval(looking);
         look();
-        return arrivals;
+        return follow ? arrivals : undefined;
       };
     },
     // Writes `sound` (raw 16-bit stereo) into the sink `count` times, a third of a second or so
