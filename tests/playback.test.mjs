@@ -10,13 +10,14 @@
 //   node --test tests/playback.test.mjs    (make test runs it; SHOW_BUILD names another build
 //   folder, SHOW_PLAYBACK_KEEP a folder that keeps each run)
 import assert from 'node:assert/strict';
-import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import { appendFileSync, closeSync, cpSync, existsSync, fstatSync, mkdtempSync, openSync, readFileSync, readSync, rmSync,
   writeFileSync } from 'node:fs';
 import { availableParallelism, constants, tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
+import { checkRun, cutsLine, pausesLine, prepareRuns } from './recorded.mjs';
 import { exited, startSoundServer, tieToTest, wallNow } from './sound.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '..');
@@ -59,13 +60,6 @@ function latestFlip(file) {
   const got = size >= kRecord ? readSync(fd, bytes, 0, kRecord, size - kRecord) : 0;
   closeSync(fd);
   return got === kRecord ? record(bytes, 0) : undefined;
-}
-// The same grid of one of the renderer's raw frames.
-function gridOf(file) {
-  const words = readFileSync(file);
-  let grid = '';
-  for (let y = 15; y < 240; y += 30) for (let x = 20; x < 320; x += 40) grid += (words.readUInt32LE(4 * (y * 320 + x)) & 0xffffff).toString(16).padStart(6, '0');
-  return grid;
 }
 const distance = (a, b) => {
   let d = 0;
@@ -132,15 +126,11 @@ function watchStalls() {
   return { stalls, end: () => watchers.forEach((w) => w.kill()) };
 }
 
-let reference, click;
+let reference;
 before(() => {
   for (const program of [show, render, capture, check, flipLog])
     if (!existsSync(program)) throw new Error(`${program} is missing: build the project first (make build)`);
-  reference = join(scratch, 'song.wav');
-  execFileSync(capture, ['--module', join(root, 'assets/musa.xm'), '--audio', reference]);
-  execFileSync(check, ['--click', join(scratch, 'click.raw')]);
-  click = readFileSync(join(scratch, 'click.raw'));
-  execFileSync(render, ['--times', kCuts.flatMap((c) => [c - 1, c]).join(','), '--format', 'raw', '--out', join(scratch, 'refs')]);
+  reference = prepareRuns(scratch, { capture, check, render }, join(root, 'assets/musa.xm'), kCuts);
 });
 
 // PulseAudio; PipeWire through its pulse server at the largest quantum a desktop's graph usually
@@ -165,7 +155,7 @@ for (const { name, quantum, ownStream } of [{ name: 'PulseAudio', quantum: 0 }, 
 }
 
 async function playAndJudge(t, folder, sound, stalls, ownStream) {
-  const cuts = kCuts.map((ms) => ({ ms, before: gridOf(join(scratch, `refs/${ms - 1}.raw`)), at: gridOf(join(scratch, `refs/${ms}.raw`)) }));
+  const { cuts, click } = reference;
   const showsCut = (f, cut) => distance(f.grid, cut.at) < distance(f.grid, cut.before);
   const plasma = (f) => showsCut(f, cuts[4]);
 
@@ -245,10 +235,8 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
 
   // The server's whole log counts (the canary plays only while the show does), not the stretch
   // from the start to the last move, a minute before the run's end.
-  const run = { recording, song: reference, serverLog: sound.log, clicks, arrivals, runStart: player.started,
-                settle: 0.5, moves, frames: records.map(({ wall, grid }) => ({ wall, grid })), cuts };
-  writeFileSync(join(folder, 'run.json'), JSON.stringify(run));
-  const found = JSON.parse(execFileSync(check, [join(folder, 'run.json')], { encoding: 'utf8', maxBuffer: 1 << 26 }));
+  const found = checkRun(check, folder, { recording, song: reference.song, serverLog: sound.log, clicks, arrivals,
+    runStart: player.started, settle: 0.5, moves, frames: records.map(({ wall, grid }) => ({ wall, grid })), cuts });
   const canary = found.underruns.canary ?? 0;
   if (found.error && canary > 0) return t.skip(`the machine starved the run (${canary} underruns of the canary): ${found.error}`);
   assert.equal(found.error, undefined, found.error);
@@ -274,9 +262,8 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
     else if (Math.abs(c.ms) > kTolerance) (explains(c.wall) ? stalled : cutFailures).push(`${text}: heard ${c.ms.toFixed(1)} ms after it was shown`);
   }
   const pause = found.pauses[0];
-  console.log(`sound minus picture (ms): ${found.cuts.map((c) => `${c.cut} after ${c.after} ${c.clean ? c.ms.toFixed(1) : 'unclear'}`).join(', ')}; median ${found.median.toFixed(1)}`);
-  console.log(`song followed at ${found.found} of ${found.probes} half seconds; ${breaks.length} breaks; pause: ` +
-              (pause ? `silent ${pause.silenceAfter.toFixed(0)} ms after the key, for ${pause.silent.toFixed(2)} s, resumed ${pause.resumed?.toFixed(1)} ms from where it stopped` : 'not found'));
+  console.log(cutsLine(found));
+  console.log(`song followed at ${found.found} of ${found.probes} half seconds; ${breaks.length} breaks; ${pausesLine(found)}`);
   for (const line of breaks) console.log(`  break ${line}`);
   console.log(`underruns ${JSON.stringify(found.underruns)}; the machine stalled the watchers ${stalls.stalls.length} times by over 25 ms, ` +
               `at most ${Math.max(0, ...stalls.stalls.map(([, s]) => s * 1000)).toFixed(0)} ms; PipeWire went on without a late client ${missed.length} times; ` +

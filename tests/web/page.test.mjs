@@ -16,6 +16,7 @@ import { dirname, join, resolve } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { DriverHang, kEngines, launch } from './driver.mjs';
+import { checkRun, cutsLine, pausesLine, prepareRuns } from '../recorded.mjs';
 import { startSoundServer, tieToTest, wallNow } from '../sound.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
@@ -93,15 +94,6 @@ const canvasHash = (page) => page.evaluate((source) => {
   const data = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 320, 240).data;
   return new Function(`return (${source})`)()(data);
 }, fnv.toString());
-// The grid hooks.js samples, of canvas bytes.
-function gridOf(bytes) {
-  let grid = '';
-  for (let y = 15; y < 240; y += 30) for (let x = 20; x < 320; x += 40) {
-    const p = 4 * (y * 320 + x);
-    grid += ((bytes[p] << 16) | (bytes[p + 1] << 8) | bytes[p + 2]).toString(16).padStart(6, '0');
-  }
-  return grid;
-}
 
 const ready = () => { const overlay = document.getElementById('overlay'); return !!overlay && !overlay.disabled && !overlay.hidden; };
 const shown = (id) => {
@@ -125,15 +117,9 @@ const showTimes = () => execFileSync('/bin/sh', ['-c', '. scripts/frames.sh && f
 // Scene cuts: the first five have clear musical onsets; the last ends the radial blur, which a
 // seek into the blur plays through.
 const kCuts = [8800, 17000, 34500, 51000, 59600, 85300];
-let reference, clickSound, cutGrids;
+let reference;
 before(() => {
-  // The song as the page mixes it, the click the recording is tied by, the frames around each cut.
-  reference = join(scratch, 'song.wav');
-  execFileSync(capture, ['--module', join(root, 'assets/musa.xm'), '--audio', reference]);
-  execFileSync(check, ['--click', join(scratch, 'click.raw')]);
-  clickSound = readFileSync(join(scratch, 'click.raw'));
-  const frames = rendered(kCuts.flatMap((c) => [c - 1, c]), true);
-  cutGrids = kCuts.map((ms) => ({ ms, before: gridOf(frames.get(ms - 1)), at: gridOf(frames.get(ms)) }));
+  reference = prepareRuns(scratch, { capture, check, render }, join(root, 'assets/musa.xm'), kCuts);
 });
 
 for (const engine of engines) describe(engine, () => {
@@ -246,7 +232,7 @@ for (const engine of engines) describe(engine, () => {
     let page, runStart, log;
     const clicks = [];
     try {
-      clicks.push(...await sound.click(clickSound));
+      clicks.push(...await sound.click(reference.click));
       page = await browser.open(await siteCopy('site'));
       await page.waitFor(ready, null, 60000, 'the start button');
       const act = async (what, song, doIt) => {
@@ -305,7 +291,7 @@ for (const engine of engines) describe(engine, () => {
       await act('pause', null, space);
       await wait(1500);
       log = await page.evaluate(() => window.showLog);
-      clicks.push(...await sound.click(clickSound));
+      clicks.push(...await sound.click(reference.click));
       await wait(500);  // the click through the monitor into the recording
     } finally {
       busy.kill();
@@ -320,17 +306,19 @@ for (const engine of engines) describe(engine, () => {
       if (got) lags.push(got[1] - move.wall * 1000), move.wall = got[1] / 1000;
     }
     // The run as recording-check reads it.
-    const run = {
-      recording, song: reference, serverLog: sound.log, serverStart: sound.started, clicks, runStart, settle: 1.5, moves,
-      frames: log.frames.map(({ at, grid }) => ({ wall: at / 1000, grid })), cuts: cutGrids,
-      stamps: log.stamps.map(([at, heard]) => [at / 1000, heard]),
-    };
-    writeFileSync(join(folder, 'run.json'), JSON.stringify(run));
-    if (process.env.SHOW_WEB_DEBUG) {
-      mkdirSync(join(process.env.SHOW_WEB_DEBUG, engine), { recursive: true });
-      for (const file of ['run.json', 'monitor.raw', 'pulse/pulse.log']) cpSync(join(folder, file), join(process.env.SHOW_WEB_DEBUG, engine, file.replace('pulse/', '')));
+    let found;
+    try {
+      found = checkRun(check, folder, {
+        recording, song: reference.song, serverLog: sound.log, serverStart: sound.started, clicks, runStart, settle: 1.5, moves,
+        frames: log.frames.map(({ at, grid }) => ({ wall: at / 1000, grid })), cuts: reference.cuts,
+        stamps: log.stamps.map(([at, heard]) => [at / 1000, heard]),
+      });
+    } finally {
+      if (process.env.SHOW_WEB_DEBUG) {
+        mkdirSync(join(process.env.SHOW_WEB_DEBUG, engine), { recursive: true });
+        for (const file of ['run.json', 'monitor.raw', 'pulse/pulse.log']) cpSync(join(folder, file), join(process.env.SHOW_WEB_DEBUG, engine, file.replace('pulse/', '')));
+      }
     }
-    const found = JSON.parse(execFileSync(check, [join(folder, 'run.json')], { encoding: 'utf8', maxBuffer: 1 << 26 }));
     // A starved machine (the sound server ran dry, or the page stopped for over a second) breaks
     // any sound and any timing: said so with the figures, not counted as the page's fault.
     // Firefox and WebKitGTK keep their own short device queues whatever a page asks (Chromium's is
@@ -355,9 +343,9 @@ for (const engine of engines) describe(engine, () => {
                 `${fixed(found.fps)} frames a second (step ${fixed(found.frameInterval)} ms), longest stall ${found.longestStall.toFixed(2)} s; ` +
                 `underruns ${JSON.stringify(found.underruns)}; main-thread tasks over 1 s ${log.longTasks.filter(([, d]) => d > 1000).length}; ` +
                 `actions reached the page ${lags.map((ms) => ms.toFixed(0)).join(', ')} ms after the test sent them`);
-    console.log(`${engine}: sound minus picture (ms): ${found.cuts.map((c) => `${c.cut} after ${c.after} ${c.clean ? c.ms.toFixed(1) : 'unclear'}`).join(', ')}; median ${found.median.toFixed(1)}`);
+    console.log(`${engine}: ${cutsLine(found)}`);
     console.log(`${engine}: answers (ms, sound / picture): ${found.responses.map((r) => `${r.what} at ${r.at.toFixed(1)} s ${fixed(r.sound, 0)} / ${fixed(r.picture, 0)}`).join(', ')}`);
-    console.log(`${engine}: the pause's sound: ${found.pauses.map((p) => `silent ${p.silenceAfter.toFixed(0)} ms after it for ${p.silent.toFixed(2)} s, going on ${fixed(p.resumed)} ms from where it stopped`).join('; ')}`);
+    console.log(`${engine}: ${pausesLine(found)}`);
     for (const line of [...problems, ...found.breaks, ...found.bursts]) console.log(`${engine}:   ${line}`);
 
     const starved = canary > 0 || found.longestStall > 1;
