@@ -13,7 +13,13 @@
 // holds its audio graph's lock, until it once gets a nonzero answer; a question that meets the
 // audio thread's own call for samples locks up the page's thread for good (seen here at the start
 // of the sound, one start in ten with the machine busy). So it is asked only once the clock has
-// run a second, and then every few seconds; until then no stamp is trusted.
+// run a second, and then every few seconds; until then no stamp is trusted. That first answer
+// Firefox keeps for good, and it is the server's queue as it stood at that moment, which drains
+// from one render of the context to the next: asked at any moment, it would fall short of the
+// queue just after a render (the moment the clock's steps are taken at) by 0 to 25 ms, a
+// different error each run. So it is asked at a frame that sees the context's time just after a
+// render, as closely as the freshest step seen lately, which comes within a few frames (an engine
+// whose answer is its queue as of its latest render, as Chromium's, answers the same then).
 
 const kSmoothing = 1000;       // ms of the context's clock kept: it moves in steps of a device buffer
 const kDropSteps = 12;         // the latest steps, whose own latest is near exact
@@ -24,6 +30,8 @@ const kPaceTolerance = 0.05;   // how far their pace may stray from the context'
 const kStale = 300;            // ms after which a stamp is old news
 const kLatencyAfter = 1000;    // ms of a running clock before the output latency is asked for
 const kLatencyEvery = 5000;    // ms between two questions
+const kFresh = 0.002;          // s a frame may see the context's time later than the freshest step
+const kFreshWait = 1000;       // ms a question waits for such a frame before it is asked anyway
 // Output latency of an engine that reports none (outputLatency 0 or missing): WebKit's sound was
 // measured 50 to 60 ms behind its context's time less its base latency.
 export const kUnreportedLatency = 0.055;
@@ -37,8 +45,10 @@ export function makeAudioClock(context) {
   let ranFrom = -Infinity;       // page ms the clock started running at
   let latency = null, askedAt = -Infinity;  // the output latency the engine reports (s), and when
 
-  function askLatency(now) {
-    if (now - ranFrom < kLatencyAfter || now - askedAt < kLatencyEvery) return;
+  // `time`: the context's time at page time `now`.
+  function askLatency(now, time) {
+    const due = Math.max(ranFrom + kLatencyAfter, askedAt + kLatencyEvery);
+    if (now < due || (contextAt(now) - time > kFresh && now < due + kFreshWait)) return;
     latency = context.outputLatency || 0;
     askedAt = now;
   }
@@ -106,7 +116,7 @@ export function makeAudioClock(context) {
       }
       while (steps.length > 1 && steps[0][0] < now - kSmoothing) steps.shift();
       if (!this.running(now)) return;
-      askLatency(now);
+      askLatency(now, time);
       checkStamp(now);
     },
     // The context's clock runs: it moved lately, and the browser has not stopped it.

@@ -1,9 +1,10 @@
 // clock.test.mjs: the page's audio clock against the ways engines report their output: an honest
 // output stamp, WebKit's (its performanceTime ahead and running at twice the page's pace, no
-// output latency), Firefox's (a stamp that leaves out the output latency it reports), a stamp that
-// goes stale, and a context whose time stops. The heard time must stay within a few
-// milliseconds of the truth, or be refused (null) while the context's time stands still; the
-// output latency is asked for seldom, and not while the sound starts (Firefox can lock up then).
+// output latency), Firefox's (a stamp that leaves out the output latency it reports, which is its
+// server's queue as it stood when first asked, kept for good), a stamp that goes stale, and a
+// context whose time stops. The heard time must stay within a few milliseconds of the truth, or be
+// refused (null) while the context's time stands still; the output latency is asked for seldom,
+// and not while the sound starts (Firefox can lock up then).
 //   node --test tests/web/clock.test.mjs
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
@@ -11,11 +12,15 @@ import { kUnreportedLatency, makeAudioClock } from '../../src/web/clock.js';
 
 // An engine rendering in device buffers of `step` seconds whose sound leaves the loudspeaker
 // `latency` seconds after the context renders it; `stamp(now, heard, context)` is its output
-// stamp, given the context time heard at page time `now`.
+// stamp, given the context time heard at page time `now`; `reported` its output latency, or a
+// function of the queue (what the context rendered and is not heard yet, less `base`) that gives it.
 function engine({ step = 0.01, latency = 0.06, base = 0.01, reported = latency - base, stamp }) {
   let now = 1000, started = 1000, stopped = false;
   const asked = [];  // page times outputLatency was read at
-  const context = { state: 'running', currentTime: 0, baseLatency: base, get outputLatency() { asked.push(now); return reported; } };
+  const context = { state: 'running', currentTime: 0, baseLatency: base, get outputLatency() {
+    asked.push(now);
+    return typeof reported === 'function' ? reported(context.currentTime - ((now - started) / 1000 - latency) - base) : reported;
+  } };
   context.getOutputTimestamp = () => stamp(now, (now - started) / 1000 - latency, context);
   return {
     context,
@@ -52,7 +57,7 @@ test('each engine\'s report gives the heard time within a few milliseconds', asy
     'WebKit\'s stamp': { latency: 0.003 + kUnreportedLatency, base: 0.003, reported: 0,
       stamp: (now, heard, context) => ({ contextTime: context.currentTime, performanceTime: 2 * now + 16 }), source: 'latency' },
     // Both stamp fields lag by the output latency, so it says the context's present is heard now.
-    'Firefox\'s stamp': { latency: 0.03, base: 0, reported: 0.03,
+    'Firefox\'s stamp': { latency: 0.03, base: 0, reported: ((kept) => (queue) => (kept ??= queue))(null),
       stamp: (now, heard, context) => ({ contextTime: context.currentTime - 0.03, performanceTime: now - 30 }), source: 'latency' },
     'no stamp at all': { stamp: () => ({ contextTime: 0, performanceTime: 0 }), source: 'latency' },
     // A stamp that stopped being renewed half a second into the run.
