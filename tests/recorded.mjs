@@ -8,7 +8,7 @@ import { join } from 'node:path';
 
 // The 8 x 8 grid of pixels the flip logs and the page's hooks keep, each the middle of its cell,
 // as RRGGBB hex, of one of the renderer's raw frames (0x00RRGGBB words).
-export function gridOfRaw(words) {
+function gridOfRaw(words) {
   let grid = '';
   for (let y = 15; y < 240; y += 30) for (let x = 20; x < 320; x += 40) grid += (words.readUInt32LE(4 * (y * 320 + x)) & 0xffffff).toString(16).padStart(6, '0');
   return grid;
@@ -31,7 +31,8 @@ export function checkRun(check, folder, run) {
   return JSON.parse(execFileSync(check, [join(folder, 'run.json')], { encoding: 'utf8', maxBuffer: 1 << 26 }));
 }
 
-const fixed = (v, digits = 1) => (v === null || v === undefined ? 'n/a' : v.toFixed(digits));
+// A figure that may be missing (null: not measurable).
+export const fixed = (v, digits = 1) => (v === null || v === undefined ? 'n/a' : v.toFixed(digits));
 export const cutsLine = (found) =>
   `sound minus picture (ms): ${found.cuts.map((c) => `${c.cut} after ${c.after} ${c.clean ? c.ms.toFixed(1) : 'unclear'}`).join(', ')}; median ${found.median.toFixed(1)}`;
 export const pausesLine = (found) => `the pause's sound: ${found.pauses.length ? found.pauses.map((p) =>

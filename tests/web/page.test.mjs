@@ -16,7 +16,7 @@ import { dirname, join, resolve } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { DriverHang, kEngines, launch } from './driver.mjs';
-import { checkRun, cutsLine, pausesLine, prepareRuns } from '../recorded.mjs';
+import { checkRun, cutsLine, fixed, pausesLine, prepareRuns } from '../recorded.mjs';
 import { startSoundServer, tieToTest, wallNow } from '../sound.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
@@ -337,7 +337,6 @@ for (const engine of engines) describe(engine, () => {
     // A sink that ran dry rewinds, and the recording may lose the wall clock's time with it.
     if (found.error && canary + own > 0) return t.skip(`the machine starved the run (${starvedBy}): ${found.error}`);
     assert.equal(found.error, undefined, found.error);
-    const fixed = (v, digits = 1) => (v === null ? 'n/a' : v.toFixed(digits));
     console.log(`${engine}: ${found.recorded.toFixed(1)} s recorded (pace ${found.paceppm.toFixed(0)} ppm off the wall clock), ` +
                 `the song found at ${found.found} of ${found.probes} half seconds, ${found.breaks.length} breaks, ${found.bursts.length} bursts; ` +
                 `${fixed(found.fps)} frames a second (step ${fixed(found.frameInterval)} ms), longest stall ${found.longestStall.toFixed(2)} s; ` +
