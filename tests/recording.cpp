@@ -239,7 +239,7 @@ std::pair<long, double> bestMatch(const std::vector<float>& signal, const float*
 }
 
 std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector<float>& song, long from, long to,
-                              const std::vector<long>& targets) {
+                              const std::vector<std::pair<long, long>>& targets) {
     std::vector<Probe> probes;
     long lag = 0, lastSong = -1;  // the latest lag, and the song's frame at the end of the latest probe found
     for (long at = from; at + kProbeLength < std::min(to, long(heard.size())); at += kProbeStep) {
@@ -261,8 +261,8 @@ std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector
         // last found and where it would be without a break (a pause alike).
         if (best.first < 0 && lastSong >= 0)
             best = bestMatch(song, stretch, kProbeLength, std::min(lastSong, at + lag) - kRate / 3, at + lag + kRate / 3, at + lag);
-        for (long target : targets)
-            if (best.first < 0) best = bestMatch(song, stretch, kProbeLength, target - kRate / 20, target + kRate, target);
+        for (const auto& [target, after] : targets)
+            if (best.first < 0 && at >= after) best = bestMatch(song, stretch, kProbeLength, target - kRate / 20, target + kRate, target);
         if (best.first < 0) {
             probes.push_back({at, Probe::lost});
             continue;

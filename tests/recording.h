@@ -71,9 +71,10 @@ struct Probe {
 // The song followed through heard[from, to): every half second a tenth of a second looked for
 // where the song would be next (the same lag), a little around it (a break, or a pause's
 // resume: between where it was last found and where it would be), and where each of `targets`
-// (song frames that moves go to) begins.
+// begins ({song frame a move goes to, the frame of heard the move was made at}: a stop's fading
+// tail may pass for the song's own end, which a later move goes to).
 std::vector<Probe> followSong(const std::vector<float>& heard, const std::vector<float>& song, long from, long to,
-                              const std::vector<long>& targets);
+                              const std::vector<std::pair<long, long>>& targets);
 
 // A move the player was asked for (a key, a click, the seek bar), at a wall time.
 struct Move {

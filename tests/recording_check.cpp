@@ -84,11 +84,11 @@ json check(const json& run) {
 
     std::vector<Move> moves;
     std::vector<double> moveWalls;
-    std::vector<long> targets;
+    std::vector<std::pair<long, long>> targets;
     for (const json& m : run.at("moves")) {
         moves.push_back({m.at("what"), m.at("wall")});
         moveWalls.push_back(m.at("wall"));
-        if (!m.at("song").is_null()) targets.push_back(m.at("song"));
+        if (!m.at("song").is_null()) targets.push_back({m.at("song"), tie.frameAt(m.at("wall"))});
     }
     std::vector<Frame> frames;
     for (const json& f : run.at("frames")) frames.push_back({f.at("wall"), gridOf(f.at("grid"))});
