@@ -7,9 +7,9 @@
 // before the run and a group after), runStart (s), settle (s an action's sound may take to
 // arrive), moves ({what: start|pause|resume|seek|replay, wall, song: song frame it goes to or
 // null}), frames ({wall, grid: 64 pixels as RRGGBB hex}), cuts ({ms, before, at: the grids just
-// before the cut and at it}), and optionally stamps ([wall, context time]: where the engine's own output stamp put the
-// loudspeaker, at each frame) and arrivals ([wall, frames in the recording's file then], which tie
-// the recording to the wall clock stretch by stretch where the server falls behind now and then).
+// before the cut and at it}), and optionally arrivals ([wall, frames in the recording's file then],
+// which tie the recording to the wall clock stretch by stretch where the server falls behind now
+// and then).
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -29,33 +29,6 @@ std::array<uint32_t, kGrid> gridOf(const std::string& hex) {
     std::array<uint32_t, kGrid> grid{};
     for (int i = 0; i < kGrid && size_t(6 * i + 6) <= hex.size(); ++i) grid[i] = uint32_t(std::stoul(hex.substr(6 * i, 6), nullptr, 16));
     return grid;
-}
-
-// How far the engine's own account of what was heard (its output stamp) lay off the recorded
-// sound at a cut, against the same account near the end of the cut's stretch of play (ms; NaN
-// where the stretch ends within three seconds of the cut): the song moved by as much in the
-// recording as the stamp says it did, unless the stamp was wrong at the cut. A stamp that puts
-// the loudspeaker too far behind at the cut gives a positive shift, and a page that follows it
-// shows the cut that much late.
-double reportShift(const std::vector<std::pair<double, double>>& stamps, const std::vector<Probe>& probes,
-                   const ClockTie& tie, const std::vector<double>& moveWalls, const CutTiming& cut) {
-    const auto heardAt = [&](double wall) {
-        auto it = std::upper_bound(stamps.begin(), stamps.end(), std::make_pair(wall, 1e300));
-        if (it == stamps.begin()) return std::nan("");
-        --it;
-        return wall - it->first > 0.1 ? std::nan("") : it->second + (wall - it->first);
-    };
-    double end = tie.walls[1];
-    for (double w : moveWalls)
-        if (w > cut.heardWall) end = std::min(end, w);
-    std::vector<double> shifts;
-    for (const Probe& p : probes) {
-        const double wall = tie.wallAt(p.at);
-        if (p.kind != Probe::song || wall < cut.heardWall + 3 || wall < end - 2.5 || wall > end - 0.3) continue;
-        const double shift = (heardAt(wall) - heardAt(cut.heardWall)) - (double(p.at + p.lag) / kRate - cut.cut / 1000.0);
-        if (!std::isnan(shift)) shifts.push_back(shift * 1000);
-    }
-    return shifts.empty() ? std::nan("") : median(shifts);
 }
 
 json check(const json& run) {
@@ -152,18 +125,14 @@ json check(const json& run) {
 
     // Each cut, and whether it was heard just after a break (up to a second and a half after it,
     // while a clock that follows the output settles); the median of the cuts, and of those not so.
-    std::vector<std::pair<double, double>> stamps;
-    for (const json& x : run.value("stamps", json::array())) stamps.push_back({x.at(0), x.at(1)});
     std::vector<double> offsets, awayFromBreaks;
     out["cuts"] = json::array();
     for (const CutTiming& c : timeCuts(heard, song, probes, cuts, frames, moves, tie)) {
         const bool afterBreak = std::any_of(breaks.begin(), breaks.end(), [&](const Break& b) {
             return c.heardWall > b.wall - 0.5 && c.heardWall < b.wall + 1.5;  // a break is seen half a second late
         });
-        const double shift = stamps.empty() ? std::nan("") : reportShift(stamps, probes, tie, moveWalls, c);
         out["cuts"].push_back({{"cut", c.cut}, {"after", c.afterMove}, {"wall", c.heardWall}, {"ms", c.clean ? json(c.ms) : json()}, {"clean", c.clean},
-                               {"afterBreak", afterBreak}, {"frameGap", c.frameGap * 1000},
-                               {"reportShift", std::isnan(shift) ? json() : json(shift)}});
+                               {"afterBreak", afterBreak}, {"frameGap", c.frameGap * 1000}});
         if (c.clean) offsets.push_back(c.ms);
         if (c.clean && !afterBreak) awayFromBreaks.push_back(c.ms);
     }

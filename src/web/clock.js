@@ -4,7 +4,7 @@
 // - the output stamp (getOutputTimestamp) only while its performanceTime moves with its
 //   contextTime (WebKit's runs at twice the page's clock), is neither in the future nor stale,
 //   and puts the loudspeaker behind what the context has rendered by at least about the output
-//   latency the engine reports and by less than a second;
+//   latency the engine reports and by less than a second; and then held against its jumps;
 // - otherwise the context's time less the latency it reports, plus what an engine that reports
 //   none was measured to add (from a recording of its sound);
 // - and no time at all while the context's time stands still: the caller then goes on by the
@@ -32,9 +32,14 @@ const kLatencyAfter = 1000;    // ms of a running clock before the output latenc
 const kLatencyEvery = 5000;    // ms between two questions
 const kFresh = 0.002;          // s a frame may see the context's time later than the freshest step
 const kFreshWait = 1000;       // ms a question waits for such a frame before it is asked anyway
+const kBand = 0.003;           // s the stamps may move from the held offset and still be followed
+const kFollow = 0.0005;        // s a second the held offset follows them by at most (clocks drift)
+const kSettle = 5000;          // ms stamps must stay apart, and together, before they are believed
 // Output latency of an engine that reports none (outputLatency 0 or missing): WebKit's sound was
 // measured 50 to 60 ms behind its context's time less its base latency.
 export const kUnreportedLatency = 0.055;
+
+const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
 
 export function makeAudioClock(context) {
   const steps = [];              // [page ms, currentTime - page s] at each move of currentTime
@@ -42,6 +47,11 @@ export function makeAudioClock(context) {
   let checked = null;            // the stamp whose pace was last checked
   let paced = 0;                 // pace checks passed in a row
   const stamps = [];             // offsets (contextTime - performanceTime s) of trusted stamps
+  let held = null;               // the offset the heard time is taken at (s), once stamps were trusted
+  let heldAt = 0;                // page ms it last followed them
+  let apart = null;              // {value, since}: the stamps away from the held offset, and since when
+  const implied = [];            // the latencies (s) the held offset gave the context's time lately
+  let dropped = null;            // {at: page ms, by: s}: the context's time's last drop
   let ranFrom = -Infinity;       // page ms the clock started running at
   let latency = null, askedAt = -Infinity;  // the output latency the engine reports (s), and when
 
@@ -74,7 +84,9 @@ export function makeAudioClock(context) {
       if (i < steps.length - kDropSteps) before = Math.max(before, steps[i][1]);
       else since = Math.max(since, steps[i][1]);
     }
-    if (since < before - kDrop) steps.splice(0, steps.length - kDropSteps);
+    if (since >= before - kDrop) return;
+    steps.splice(0, steps.length - kDropSteps);
+    dropped = { at: steps[steps.length - 1][0], by: since - before };
   }
 
   function checkStamp(now) {
@@ -99,7 +111,33 @@ export function makeAudioClock(context) {
     if (paced >= 2) {
       stamps.push(stamp.contextTime - stamp.performanceTime / 1000);
       if (stamps.length > 15) stamps.shift();
+      hold(now, median(stamps));
+      implied.push(contextAt(now) - (now / 1000 + held));
+      if (implied.length > 15) implied.shift();
     }
+  }
+
+  // The held offset follows the stamps as long as they stay near it, no faster than clocks drift.
+  // A sound that runs on unbroken is heard at one offset from the page's clock: Chromium's stamp
+  // jumps by 10 to 80 ms after the machine kept its sound threads waiting, while the sound goes
+  // on as before, and comes back over five to fifteen seconds in steps. So stamps that leave the
+  // held offset are believed when the context's time dropped by as much just before (the output
+  // ran dry, and the sound is heard that much later for good), or once they have stayed apart,
+  // and together, a few seconds.
+  function hold(now, offset) {
+    const ranDry = dropped && now - dropped.at < 1000 && held !== null &&
+      Math.abs(offset - held - dropped.by) <= Math.max(kBand, -dropped.by / 4);
+    if (held === null || ranDry || (apart && now - apart.since >= kSettle)) {
+      held = offset;
+      apart = dropped = null;
+    } else if (Math.abs(offset - held) <= kBand) {
+      const most = (kFollow * Math.max(0, now - heldAt)) / 1000;
+      held += Math.max(-most, Math.min(most, offset - held));
+      apart = null;
+    } else if (!apart || Math.abs(offset - apart.value) > kBand) {
+      apart = { value: offset, since: now };
+    }
+    heldAt = now;
   }
 
   return {
@@ -122,17 +160,21 @@ export function makeAudioClock(context) {
     // The context's clock runs: it moved lately, and the browser has not stopped it.
     running(now) { return context.state === 'running' && now - movedAt < kStill && steps.length > 0; },
     // Which clock is used, for whoever looks into it.
-    get source() { return stamps.length ? 'stamp' : 'latency'; },
-    // The context time leaving the loudspeaker at page time `when`, or null while the clock stands.
+    get source() { return stamps.length ? 'stamp' : implied.length ? 'held' : 'latency'; },
+    // The context time leaving the loudspeaker at page time `when`, or null while the clock stands:
+    // by the trusted stamps; while they are not, by the latency they last implied; or by the
+    // latency the engine reports.
     heard(when) {
       if (!this.running(when)) return null;
-      if (stamps.length) {
-        const sorted = [...stamps].sort((a, b) => a - b);
-        return sorted[sorted.length >> 1] + when / 1000;
-      }
-      return contextAt(when) - (context.baseLatency || 0) - (latency > 0 ? latency : kUnreportedLatency);
+      if (stamps.length) return held + when / 1000;
+      const lag = implied.length ? median(implied) : (context.baseLatency || 0) + (latency > 0 ? latency : kUnreportedLatency);
+      return contextAt(when) - lag;
     },
     // Forgets what was seen of the stamps, as after a stop of the context's clock.
-    reset() { steps.length = 0; stamps.length = 0; paced = 0; checked = null; movedAt = -Infinity; },
+    reset() {
+      steps.length = stamps.length = implied.length = paced = 0;
+      checked = held = apart = dropped = null;
+      movedAt = -Infinity;
+    },
   };
 }

@@ -10,23 +10,11 @@
   window.addEventListener('unhandledrejection', (event) => log.errors.push(String(event.reason)));
   // When the page got each key, click and seek-bar move: the test's actions land a driver's
   // round trip after it sends them.
-  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [], stamps: [] });
+  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [] });
   for (const type of ['keydown', 'click', 'input']) window.addEventListener(type, (event) => log.events.push([event.type, wall()]), true);
 
   // A browser without WebAssembly, on request (?without=WebAssembly).
   if (new URLSearchParams(location.search).get('without') === 'WebAssembly') delete window.WebAssembly;
-
-  // The page's audio context, whichever name the engine gives it.
-  for (const name of ['AudioContext', 'webkitAudioContext']) {
-    const Base = window[name];
-    if (typeof Base !== 'function') continue;
-    window[name] = class extends Base {
-      constructor(...options) {
-        super(...options);
-        window.showContext = this;
-      }
-    };
-  }
 
   // Every frame handed to the canvas: when, and an 8 x 8 grid of its pixels as hex (the same
   // points the desktop's flip log samples), compact enough to carry out of any engine's driver.
@@ -40,10 +28,6 @@
       grid += ((image.data[p] << 16) | (image.data[p + 1] << 8) | image.data[p + 2]).toString(16).padStart(6, '0');
     }
     log.frames.push({ at, grid });
-    // Where the engine's own output stamp put the loudspeaker then (the context time heard), so
-    // that a wrong report can be told from a wrong page.
-    const stamp = window.showContext?.getOutputTimestamp?.();
-    if (stamp?.contextTime > 0) log.stamps.push([at, stamp.contextTime + (at - performance.timeOrigin - stamp.performanceTime) / 1000]);
   };
 
   // Main-thread tasks over 50 ms, where the engine reports them (Chromium).

@@ -311,7 +311,6 @@ for (const engine of engines) describe(engine, () => {
       found = checkRun(check, folder, {
         recording, song: reference.song, serverLog: sound.log, serverStart: sound.started, clicks, runStart, settle: 1.5, moves,
         frames: log.frames.map(({ at, grid }) => ({ wall: at / 1000, grid })), cuts: reference.cuts,
-        stamps: log.stamps.map(([at, heard]) => [at / 1000, heard]),
       });
     } finally {
       if (process.env.SHOW_WEB_DEBUG) {
@@ -368,17 +367,7 @@ for (const engine of engines) describe(engine, () => {
     const missed = (c) => (c.frameGap > 1.5 * found.frameInterval ? c.frameGap - found.frameInterval : 0);
     const missedNote = found.cuts.filter((c) => missed(c) > 0).map((c) => `${c.cut} (${c.frameGap.toFixed(0)} ms)`);
     if (missedNote.length) console.log(`${engine}: cuts whose frame followed missed refreshes, allowed the time missed on the late side: ${missedNote.join(', ')}`);
-    // Chromium's clock follows its output stamp. Over PulseAudio on a busy machine, that stamp
-    // swings for the first ten to fifteen seconds after some starts (the sound server's estimate of
-    // its own output settling: by up to 12 ms here idle, 80 ms with a core busy) while the sound
-    // holds, and nothing the page can read says where the sound truly is meanwhile. Measured
-    // against the recording, the stamp was `reportShift` off at such a cut, and the page showed
-    // the cut that much off: the cut is judged with the stamp's own error taken out, and said.
-    const reportOff = (c) => (engine === 'chromium' && Math.abs(c.reportShift ?? 0) > 5 ? c.reportShift : 0);
-    const offStamps = found.cuts.filter((c) => c.clean && reportOff(c));
-    if (offStamps.length) console.log(`${engine}: cuts at which the engine's own output stamp lay off the recorded sound, judged without its error: ${offStamps.map((c) => `${c.cut} (${c.ms.toFixed(1)} ms, the stamp ${c.reportShift.toFixed(1)} ms off)`).join(', ')}`);
-    const judged = (c) => c.ms + reportOff(c);
-    const cutFaults = found.cuts.filter((c) => !excused(c) && (!c.clean || judged(c) > 15 + slack || judged(c) < -(15 + slack + missed(c))))
+    const cutFaults = found.cuts.filter((c) => !excused(c) && (!c.clean || c.ms > 15 + slack || c.ms < -(15 + slack + missed(c))))
       .map((c) => `cut ${c.cut} after ${c.after}: ${c.clean ? `${c.ms.toFixed(1)} ms` : 'no clean change of scene'}`);
     // A cut is heard from the sound alone, at one lag on both sides of it: an underrun of the
     // engine's own stream next to it, even one too short to count as a break, leaves it unheard.
