@@ -13,7 +13,7 @@
 // holds its audio graph's lock, until it once gets a nonzero answer; a question that meets the
 // audio thread's own call for samples locks up the page's thread for good (seen here at the start
 // of the sound, one start in ten with the machine busy). So it is asked only once the clock has
-// run a second, and then every few seconds; until then no stamp is trusted. That first answer
+// run a second, and then every few seconds. That first answer
 // Firefox keeps for good, and it is the server's queue as it stood at that moment, which drains
 // from one render of the context to the next: asked at any moment, it would fall short of the
 // queue just after a render (the moment the clock's steps are taken at) by 0 to 25 ms, a
@@ -35,6 +35,8 @@ const kFreshWait = 1000;       // ms a question waits for such a frame before it
 const kBand = 0.003;           // s the stamps may move from the held offset and still be followed
 const kFollow = 0.0005;        // s a second the held offset follows them by at most (clocks drift)
 const kSettle = 5000;          // ms stamps must stay apart, and together, before they are believed
+const kLeast = 0.02;           // s a stamp puts the loudspeaker behind the context at least, until the
+                               // engine's output latency is known
 // Output latency of an engine that reports none (outputLatency 0 or missing): WebKit's sound was
 // measured 50 to 60 ms behind its context's time less its base latency.
 export const kUnreportedLatency = 0.055;
@@ -92,14 +94,20 @@ export function makeAudioClock(context) {
   function checkStamp(now) {
     const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
     const distrust = () => { paced = 0; stamps.length = 0; checked = stamp; };
-    if (latency === null || !stamp || !(stamp.performanceTime > 0) || !(stamp.contextTime > 0)) return distrust();
+    if (!stamp || !(stamp.performanceTime > 0) || !(stamp.contextTime > 0)) return distrust();
     // How far the loudspeaker is behind the context by the stamp: less than the output latency the
-    // engine itself reports is a stamp that leaves the output out (Firefox's: its performanceTime
-    // lags by just that latency, so it says the context's present is heard now).
+    // engine itself reports (before it is asked, than a device buffer or two) is a stamp that leaves
+    // the output out (Firefox's: its performanceTime lags by just that latency, so it says the
+    // context's present is heard now). Such a stamp, or one from the future, is this engine's way,
+    // not a moment's error: what its stamps seemed to say before is forgotten.
     const behind = contextAt(now) - (stamp.contextTime + (now - stamp.performanceTime) / 1000);
-    const least = latency / 2 - 0.005;
-    if (stamp.performanceTime > now + 2 || now - stamp.performanceTime > kStale || behind < least || behind > 1)
+    const least = latency === null ? kLeast : latency / 2 - 0.005;
+    if (stamp.performanceTime > now + 2 || behind < least) {
+      held = apart = null;
+      implied.length = 0;
       return distrust();
+    }
+    if (now - stamp.performanceTime > kStale || behind > 1) return distrust();
     if (!checked) checked = stamp;
     const contextSpan = stamp.contextTime - checked.contextTime;
     const pageSpan = (stamp.performanceTime - checked.performanceTime) / 1000;
