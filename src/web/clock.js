@@ -13,13 +13,13 @@
 // holds its audio graph's lock, until it once gets a nonzero answer; a question that meets the
 // audio thread's own call for samples locks up the page's thread for good (seen here at the start
 // of the sound, one start in ten with the machine busy). So it is asked only once the clock has
-// run a second, and then every few seconds. That first answer
-// Firefox keeps for good, and it is the server's queue as it stood at that moment, which drains
-// from one render of the context to the next: asked at any moment, it would fall short of the
-// queue just after a render (the moment the clock's steps are taken at) by 0 to 25 ms, a
-// different error each run. So it is asked at a frame that sees the context's time just after a
-// render, as closely as the freshest step seen lately, which comes within a few frames (an engine
-// whose answer is its queue as of its latest render, as Chromium's, answers the same then).
+// run a second, and then every few seconds. That first answer Firefox keeps for good, and it is
+// the server's queue as it stood at that moment, which drains from one render of the context to
+// the next: asked at any moment, it would fall short of the queue just after a render (the moment
+// the clock's steps are taken at) by 0 to 25 ms, a different error each run. So it is asked at a
+// frame that sees the context's time just after a render, as closely as the freshest step seen
+// lately, which comes within a few frames (an engine whose answer is its queue as of its latest
+// render, as Chromium's, answers the same then).
 
 const kSmoothing = 1000;       // ms of the context's clock kept: it moves in steps of a device buffer
 const kDropSteps = 12;         // the latest steps, whose own latest is near exact
