@@ -40,6 +40,12 @@ const kLeast = 0.02;           // s a stamp puts the loudspeaker behind the cont
 // Output latency of an engine that reports none (outputLatency 0 or missing): WebKit's sound was
 // measured 50 to 60 ms behind its context's time less its base latency.
 export const kUnreportedLatency = 0.055;
+// What the output latency of an engine whose stamp leaves the output out (Firefox's: the server's
+// queue at one moment, kept) falls short by: the queue drains between the server's requests for
+// more (6.24 ms apart for Firefox's stream here), and Firefox's sound, measured from recordings of
+// thirteen runs, lay 3.5 ms behind its context's time less that answer on average (-4 to +10.5
+// ms): about half a request.
+export const kQueueShortfall = 0.0035;
 
 const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
 
@@ -54,6 +60,7 @@ export function makeAudioClock(context) {
   let apart = null;              // {value, since}: the stamps away from the held offset, and since when
   const implied = [];            // the latencies (s) the held offset gave the context's time lately
   let dropped = null;            // {at: page ms, by: s}: the context's time's last drop
+  let leavesOutput = false;      // the engine's stamp leaves the output out (Firefox's)
   let ranFrom = -Infinity;       // page ms the clock started running at
   let latency = null, askedAt = -Infinity;  // the output latency the engine reports (s), and when
 
@@ -103,6 +110,7 @@ export function makeAudioClock(context) {
     const behind = contextAt(now) - (stamp.contextTime + (now - stamp.performanceTime) / 1000);
     const least = latency === null ? kLeast : latency / 2 - 0.005;
     if (stamp.performanceTime > now + 2 || behind < least) {
+      leavesOutput ||= behind < least;
       held = apart = null;
       implied.length = 0;
       return distrust();
@@ -175,7 +183,8 @@ export function makeAudioClock(context) {
     heard(when) {
       if (!this.running(when)) return null;
       if (stamps.length) return held + when / 1000;
-      const lag = implied.length ? median(implied) : (context.baseLatency || 0) + (latency > 0 ? latency : kUnreportedLatency);
+      const reported = latency > 0 ? latency + (leavesOutput ? kQueueShortfall : 0) : kUnreportedLatency;
+      const lag = implied.length ? median(implied) : (context.baseLatency || 0) + reported;
       return contextAt(when) - lag;
     },
     // Forgets what was seen of the stamps, as after a stop of the context's clock.

@@ -9,7 +9,7 @@
 //   node --test tests/web/clock.test.mjs
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { kUnreportedLatency, makeAudioClock } from '../../src/web/clock.js';
+import { kQueueShortfall, kUnreportedLatency, makeAudioClock } from '../../src/web/clock.js';
 
 // An engine rendering in device buffers of `step` seconds whose sound leaves the loudspeaker
 // `latency` seconds after the context renders it; `stamp(now, heard, context)` is its output
@@ -62,8 +62,10 @@ test('each engine\'s report gives the heard time within a few milliseconds', asy
     // performanceTime ahead of the page and running at twice its pace; no output latency reported.
     'WebKit\'s stamp': { latency: 0.003 + kUnreportedLatency, base: 0.003, reported: 0,
       stamp: (now, heard, context) => ({ contextTime: context.currentTime, performanceTime: 2 * now + 16 }), source: 'latency' },
-    // Both stamp fields lag by the output latency, so it says the context's present is heard now.
-    'Firefox\'s stamp': { latency: 0.03, base: 0, reported: ((kept) => (queue) => (kept ??= queue))(null),
+    // Both stamp fields lag by the output latency, so it says the context's present is heard now;
+    // that latency is the queue as it stood when first asked, on average short of it just after
+    // the server's last request.
+    'Firefox\'s stamp': { latency: 0.03, base: 0, reported: ((kept) => (queue) => (kept ??= queue - kQueueShortfall))(null),
       stamp: (now, heard, context) => ({ contextTime: context.currentTime - 0.03, performanceTime: now - 30 }), source: 'latency' },
     'no stamp at all': { stamp: () => ({ contextTime: 0, performanceTime: 0 }), source: 'latency' },
     // A stamp that stopped being renewed half a second into the run.
