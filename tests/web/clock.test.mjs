@@ -3,9 +3,9 @@
 // output latency), Firefox's (a stamp that leaves out the output latency it reports, which is its
 // server's queue as it stood when first asked, kept for good), a stamp that goes stale, a stamp
 // that jumps away while the sound runs on (Chromium's, on a busy machine), an output that runs
-// dry, and a context whose time stops. The heard time must stay within a few milliseconds of the truth, or be
-// refused (null) while the context's time stands still; the output latency is asked for seldom,
-// and not while the sound starts (Firefox can lock up then).
+// dry, and a context whose time stops. The heard time must stay within a few milliseconds of the
+// truth, or be refused (null) while the context's time stands still; the output latency is asked
+// for seldom, and not while the sound starts (Firefox can lock up then).
 //   node --test tests/web/clock.test.mjs
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
