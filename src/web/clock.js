@@ -47,7 +47,8 @@ export const kUnreportedLatency = 0.055;
 // ms): about half a request.
 export const kQueueShortfall = 0.0035;
 
-const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
+// The middle value (the upper of the two middle ones of an even count).
+export const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
 
 export function makeAudioClock(context) {
   const steps = [];              // [page ms, currentTime - page s] at each move of currentTime

@@ -1,6 +1,7 @@
 // player.js: the show as a media player: ready, playing, paused, ended; start, pause, seek and
 // the end; the frame loop, which draws each frame for the moment the display shows it.
 import { failed, fail, whenFailed } from './messages.js';
+import { median } from './clock.js';
 import * as sound from './sound.js';
 
 const kWidth = 320, kHeight = 240;
@@ -150,7 +151,7 @@ function frame(stamp) {
   if (lastStamp && stamp - lastStamp > 4 && stamp - lastStamp < 100) {
     steps.push(stamp - lastStamp);
     if (steps.length > 31) steps.shift();
-    refresh = [...steps].sort((a, b) => a - b)[steps.length >> 1];
+    refresh = median(steps);
   }
   lastStamp = stamp;
   const now = performance.now();
