@@ -71,6 +71,10 @@ json check(const json& run) {
     const std::vector<Probe> probes = followSong(heard, song, tie.at[0] + kRate / 5, tie.at[1] - kRate / 5, targets);
     out["probes"] = probes.size();
     out["found"] = std::count_if(probes.begin(), probes.end(), [](const Probe& p) { return p.kind == Probe::song; });
+    // Where the song was found, [wall s, song frame heard then], for whoever looks into a run.
+    out["heard"] = json::array();
+    for (const Probe& p : probes)
+        if (p.kind == Probe::song) out["heard"].push_back({tie.wallAt(p.at), p.at + p.lag});
     // Silence is expected from a pause until the next move.
     std::vector<std::pair<long, long>> quiet;
     for (size_t i = 0; i + 1 < moves.size(); ++i)

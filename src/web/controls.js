@@ -67,7 +67,7 @@ function update() {
     overlay.disabled = false;
     overlay.textContent = 'play';
     overlay.focus({ preventScroll: true });
-  } else {
+  } else if (player.state !== 'loading') {
     // Paused by the browser (a call, the sound taken away): the big button offers to play on.
     overlay.hidden = !player.offer;
     if (player.offer) overlay.textContent = 'play';
@@ -116,6 +116,11 @@ function onKey(event) {
     case 'ArrowRight': if (onBar) return; show.seek(show.now() + kSkip); break;
     case 'Home': if (onBar) return; show.seek(0); break;
     case 'f': case 'F': toggleFullscreen(); break;
+    // A keyboard's media keys, while the page has the focus (elsewhere the platform sends them
+    // to the page's media session).
+    case 'MediaPlayPause': show.togglePause(); break;
+    case 'MediaPlay': show.play(); break;
+    case 'MediaPause': case 'MediaStop': show.pause(); break;
     case 'Escape': if (document.fullscreenElement) document.exitFullscreen().catch(() => {}); else handled = false; break;
     default: handled = false;
   }

@@ -2,9 +2,12 @@
 // the end; the frame loop, which draws each frame for the moment the display shows it.
 import { failed, fail, whenFailed } from './messages.js';
 import { median } from './clock.js';
-import * as sound from './sound.js';
+import * as mediaSound from './sound.js';
+import * as webAudio from './webAudio.js';
+const sound = new URLSearchParams(location.search).get('sound') === 'webaudio' ? webAudio : mediaSound;
 
 const kWidth = 320, kHeight = 240;
+const kPoster = 26000;  // the show time the picture shows before the start: the title, the cube
 const kHeldBack = 250;  // ms the clock may step back by with the frame kept on the canvas
 const canvas = document.getElementById('canvas');
 const listeners = [];
@@ -40,14 +43,18 @@ function guard(call) {
   }
 }
 
-// The program has started: the song opens, and mixing goes on in slices while the page waits.
+// The program has started: the song opens, and mixing goes on in slices while the page waits;
+// the picture shows the poster frame, the show's own title.
 export function ready(module) {
   program = module;
   sound.attachProgram(program);
   pixels = new Uint8ClampedArray(program.HEAPU8.buffer, program._canvasPixels(), kWidth * kHeight * 4);
   image = new ImageData(pixels, kWidth, kHeight);
-  player.state = 'ready';
+  draw(kPoster);
+  exact = true;
+  player.time = 0;
   whenFailed(() => sound.stopAll());
+  if (!sound.songReady) player.state = 'ready';
   idleMix();
   changed();
 }
@@ -63,6 +70,10 @@ function songKnown() {
   const frames = program._songFrames();
   if (frames < 0) return false;
   mixing = false;
+  if (sound.songReady) {
+    sound.songReady((detail) => fail('sound', detail));
+    if (player.state === 'loading') player.state = 'ready';
+  }
   player.end = showTimeOf(frames);
   if (player.state !== 'playing') player.time = Math.min(player.time, player.end - 1);
   changed();
@@ -126,6 +137,11 @@ export function seek(t) {
 
 // The show time a key's seek counts from.
 export function now() { return showTimeOf(sound.heardFrame(performance.now())); }
+
+// The picture as it stands, as a PNG file in memory (the poster, for the platform's controls).
+export function picture() {
+  return new Promise((done) => canvas.toBlob((blob) => done(blob ? URL.createObjectURL(blob) : null), 'image/png'));
+}
 
 // Draws show time t and hands it to the canvas.
 function draw(t) {

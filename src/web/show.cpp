@@ -70,6 +70,14 @@ EMSCRIPTEN_KEEPALIVE int fillSong(int frames) {
     return handed;
 }
 
+// Copies up to `frames` (at most mostSongFrames) mixed stereo frames from sample frame `from` into
+// mixedSamples, 16-bit left and right interleaved, as a WAV file holds them; returns how many.
+EMSCRIPTEN_KEEPALIVE const int16_t* mixedSamples() { return gMixed; }
+EMSCRIPTEN_KEEPALIVE int copySong(double from, int frames) {
+    if (frames < 0 || frames > kMostFrames) return 0;
+    return songCopy(int64_t(from), gMixed, frames);
+}
+
 // Where the next fillSong starts, in sample frames, and moving it (a seek, a replay).
 EMSCRIPTEN_KEEPALIVE double songPosition() { return double(gPlayer.position.load()); }
 EMSCRIPTEN_KEEPALIVE void seekSongTo(double frame) { seekSong(gPlayer, int64_t(frame)); }

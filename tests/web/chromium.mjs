@@ -12,8 +12,19 @@ export async function launch({ env, folder }) {
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
            '--disable-component-update', '--disable-sync', '--no-first-run'],
   });
+  // A keyboard's media keys, which playwright does not name, as the browser's own input events.
+  const media = { MediaPlayPause: 179, MediaStop: 178 };
+  const press = async (page, key) => {
+    if (!media[key]) return page.keyboard.press(key);
+    const session = await browser.newCDPSession(page);
+    for (const type of ['rawKeyDown', 'keyUp']) {
+      await session.send('Input.dispatchKeyEvent', { type, key, code: key, windowsVirtualKeyCode: media[key], nativeVirtualKeyCode: media[key] });
+    }
+    await session.detach();
+  };
   return {
-    open: (url) => openTab(browser, url, (page, key) => page.keyboard.press(key)),
+    mediaKeys: true,
+    open: (url) => openTab(browser, url, press),
     close: () => browser.close(),
   };
 }

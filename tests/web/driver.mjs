@@ -16,6 +16,7 @@ export async function launch(engine, { env, folder }) {
   const browser = await start({ env, folder });
   return {
     engine,
+    mediaKeys: !!browser.mediaKeys,  // the engine's driver presses a keyboard's media keys
     async open(url) {
       const page = await browser.open(url);
       return {

@@ -27,8 +27,26 @@
       const p = 4 * (y * 320 + x);
       grid += ((image.data[p] << 16) | (image.data[p + 1] << 8) | image.data[p + 2]).toString(16).padStart(6, '0');
     }
-    log.frames.push({ at, grid });
+    log.frames.push({ at, grid, media: media ? media.currentTime : null });
   };
+  // The page's media element, once it plays: its clock is logged with every frame.
+  let media = null;
+  const play = HTMLMediaElement.prototype.play;
+  HTMLMediaElement.prototype.play = function (...rest) {
+    media = this;
+    return play.apply(this, rest);
+  };
+
+  // The handlers the page gives the platform's media controls, for the test to act as the
+  // platform does (a lock screen, a headset's button).
+  window.sessionActions = {};
+  if (window.MediaSession) {
+    const set = MediaSession.prototype.setActionHandler;
+    MediaSession.prototype.setActionHandler = function (action, handler) {
+      window.sessionActions[action] = handler;
+      return set.call(this, action, handler);
+    };
+  }
 
   // Main-thread tasks over 50 ms, where the engine reports them (Chromium).
   try {

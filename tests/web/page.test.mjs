@@ -222,6 +222,48 @@ for (const engine of engines) describe(engine, () => {
     await page.close();
   });
 
+  engineTest('the platform\'s media controls and a keyboard\'s media keys play, pause and seek it', async () => {
+    const page = await browser.open(await siteCopy('site'));
+    await page.waitFor(ready, null, 60000, 'the start button');
+    // Before the start the picture is the poster, the show's title frame.
+    assert.equal(await canvasHash(page), fnv(rendered([26000], true).get(26000)), 'the poster frame');
+    await page.click('#overlay');
+    await wait(800);
+    const session = () => page.evaluate(() => {
+      const s = navigator.mediaSession;
+      return s && s.metadata ? { title: s.metadata.title, artwork: s.metadata.artwork.length, state: s.playbackState,
+                                 actions: Object.keys(window.sessionActions).sort(), button: document.getElementById('play').textContent } : null;
+    });
+    const playing = await session();
+    if (!playing) {
+      console.log(`${engine}: no media session in this engine`);
+    } else {
+      assert.deepEqual(playing, { title: 'Nocturne', artwork: 1, state: 'playing', button: 'pause',
+                                  actions: ['pause', 'play', 'seekbackward', 'seekforward', 'seekto', 'stop'] });
+      // As the platform calls them: pause, a seek to 40 s while paused, play.
+      await page.evaluate(() => window.sessionActions.pause({ action: 'pause' }));
+      assert.deepEqual(await page.evaluate(() => [navigator.mediaSession.playbackState, document.getElementById('play').textContent]), ['paused', 'play']);
+      await page.evaluate(() => window.sessionActions.seekto({ action: 'seekto', seekTime: 40 }));
+      assert.equal(await page.evaluate(hash), '#t=40.0', 'the lock screen\'s seek');
+      await page.evaluate(() => window.sessionActions.play({ action: 'play' }));
+      await wait(600);
+      const [state, time] = [await page.evaluate(() => navigator.mediaSession.playbackState), await showTime(page)];
+      assert.ok(state === 'playing' && time > 40000 && time < 42000, `played on from 40 s: ${state} at ${time} ms`);
+    }
+    if (browser.mediaKeys) {
+      await page.press('MediaPlayPause');
+      await page.waitFor(() => document.getElementById('play').textContent === 'play', null, 2000, 'the media key\'s pause');
+      const pausedAt = await showTime(page);
+      await page.press('MediaPlayPause');
+      await wait(600);
+      assert.ok((await showTime(page)) > pausedAt + 200, 'the media key played it on');
+      await page.press('MediaStop');
+      await page.waitFor(() => document.getElementById('play').textContent === 'play', null, 2000, 'the media key\'s stop');
+    }
+    assert.deepEqual(await errorsOf(page), []);
+    await page.close();
+  });
+
   engineTest('the sound never breaks through stalls, a pause, seeks and replays; picture and sound keep together and answer at once', async (t) => {
     const recording = join(folder, 'monitor.raw');
     const stopRecording = await sound.record(recording);
@@ -233,7 +275,7 @@ for (const engine of engines) describe(engine, () => {
     const clicks = [];
     try {
       clicks.push(...await sound.click(reference.click));
-      page = await browser.open(await siteCopy('site'));
+      page = await browser.open(`${await siteCopy('site')}${process.env.SHOW_WEB_QUERY ?? ''}`);
       await page.waitFor(ready, null, 60000, 'the start button');
       const act = async (what, song, doIt) => {
         const wall = wallNow();
@@ -315,7 +357,8 @@ for (const engine of engines) describe(engine, () => {
     } finally {
       if (process.env.SHOW_WEB_DEBUG) {
         mkdirSync(join(process.env.SHOW_WEB_DEBUG, engine), { recursive: true });
-        for (const file of ['run.json', 'monitor.raw', 'pulse/pulse.log']) cpSync(join(folder, file), join(process.env.SHOW_WEB_DEBUG, engine, file.replace('pulse/', '')));
+        writeFileSync(join(folder, 'log.json'), JSON.stringify({ log, moves, clicks, runStart }));
+        for (const file of ['run.json', 'log.json', 'monitor.raw', 'pulse/pulse.log']) cpSync(join(folder, file), join(process.env.SHOW_WEB_DEBUG, engine, file.replace('pulse/', '')));
       }
     }
     // A starved machine (the sound server ran dry, or the page stopped for over a second) breaks
@@ -400,8 +443,10 @@ for (const engine of engines) describe(engine, () => {
         const element = document.getElementById('notice');
         return element ? { text: element.textContent, visible: new Function(`return (${shown})`)()('notice') } : null;
       }, shown.toString());
+      const said = await page.evaluate(() => [document.getElementById('message').textContent, window.showLog.errors]);
       await page.close();
-      const figures = `the show time went from ${from} to ${to} ms in 2 s, ${framesAfter - frames} frames; notice ${JSON.stringify(notice)}`;
+      const figures = `the show time went from ${from} to ${to} ms in 2 s, ${framesAfter - frames} frames; notice ${JSON.stringify(notice)}` +
+                      `${said[0] || said[1].length ? `; the page said ${JSON.stringify(said)}` : ''}`;
       console.log(`${engine}: without sound: ${figures}`);
       assert.ok(to - from >= 1500 && framesAfter - frames >= 20, `the picture stood still: ${figures}`);
       assert.match(notice.text, /no sound/i);
