@@ -25,6 +25,7 @@ const types = {
   '.js': 'text/javascript; charset=utf-8',
   '.wasm': 'application/wasm',  // the type a browser needs to compile WebAssembly from a response
   '.data': 'application/octet-stream',
+  '.json': 'application/json', '.webmanifest': 'application/manifest+json', '.png': 'image/png',
 };
 const compressed = new Map();  // path -> {modified, size, body}: each file gzipped once
 const gzipped = promisify(gzip);

@@ -5,7 +5,7 @@ import { failed, whenFailed } from './messages.js';
 import * as show from './player.js';
 
 const $ = (id) => document.getElementById(id);
-const stage = $('stage'), canvas = $('canvas'), overlay = $('overlay');
+const stage = $('stage'), canvas = $('canvas'), overlay = $('overlay'), overlayLabel = overlay.querySelector('.label');
 const playButton = $('play'), seekBar = $('seek'), marks = $('marks');
 const timeText = $('time'), fullButton = $('fullscreen'), again = $('again');
 const kWidth = 320, kHeight = 240;
@@ -19,7 +19,7 @@ function fit() {
   const full = document.fullscreenElement === stage;
   let width = window.innerWidth, height = window.innerHeight;
   if (!full) {
-    for (const id of ['title', 'controls', 'notice']) {
+    for (const id of ['title', 'controls', 'notice', 'downloads']) {
       const taken = $(id).offsetHeight;
       if (taken) height -= taken + 12;
     }
@@ -46,13 +46,21 @@ function formatTime(ms) {
   return `${Math.floor(tenths / 600)}:${String(Math.floor((tenths % 600) / 10)).padStart(2, '0')}.${tenths % 10}`;
 }
 
+// The show's length as the page's line about it says it.
+function formatLength(ms) {
+  const seconds = Math.round(ms / 1000);
+  return `, ${Math.floor(seconds / 60)} min ${seconds % 60} s long`;
+}
+
 let shownState = '', shownOffer = false;
 function update() {
   timeText.value = formatTime(player.time);
+  seekBar.setAttribute('aria-valuetext', `${formatTime(player.time)}, ${sceneAt(player.time)}`);
   if (document.activeElement !== seekBar || player.state !== 'playing') seekBar.value = player.time;
   if (player.end >= 0 && Number(seekBar.max) !== player.end) {
     seekBar.max = player.end;
     for (const mark of marks.children) mark.style.left = `${(100 * mark.dataset.start) / player.end}%`;
+    $('length').textContent = formatLength(player.end);
   }
   followAddress();
   if (player.state === shownState && player.offer === shownOffer) return;
@@ -65,24 +73,32 @@ function update() {
   for (const control of [playButton, seekBar]) control.disabled = player.state === 'loading' || player.state === 'ready';
   if (player.state === 'ready') {
     overlay.disabled = false;
-    overlay.textContent = 'play';
+    overlayLabel.textContent = 'play';
     overlay.focus({ preventScroll: true });
   } else if (player.state !== 'loading') {
     // Paused by the browser (a call, the sound taken away): the big button offers to play on.
     overlay.hidden = !player.offer;
-    if (player.offer) overlay.textContent = 'play';
+    if (player.offer) overlayLabel.textContent = 'play';
   }
   if (playing) { wake(); touched(); } else { releaseWake(); stage.classList.remove('idle'); }
 }
 
-// The show's parts as marks on the seek bar, once the program names them.
+// The show's parts as marks on the seek bar, once the program names them: each named on hover,
+// and the part the bar stands in said with its time to a screen reader.
+const parts = [];
 function markParts(program) {
   for (let i = 0; i < program._windowCount(); ++i) {
     const mark = document.createElement('span');
     mark.dataset.start = program._windowStart(i);
     mark.title = program.UTF8ToString(program._windowName(i));
+    parts.push({ start: program._windowStart(i), name: mark.title });
     marks.append(mark);
   }
+}
+function sceneAt(t) {
+  let name = '';
+  for (const part of parts) if (part.start <= t) name = part.name;
+  return name;
 }
 
 // While paused the address names the moment, so it can be copied and shared: #t=64.5 (seconds).

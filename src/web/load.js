@@ -2,12 +2,12 @@
 // them to emscripten's show.js, which only compiles and starts the program.
 import { fail } from './messages.js';
 
-const overlay = document.getElementById('overlay');
+const label = document.querySelector('#overlay .label');
 const received = { wasm: 0, data: 0 }, totals = { wasm: 0, data: 0 };
 
 function showProgress() {
   const got = received.wasm + received.data, total = totals.wasm + totals.data;
-  overlay.textContent = totals.wasm && totals.data
+  label.textContent = totals.wasm && totals.data
     ? `loading\u2026 ${Math.min(99, Math.floor((100 * got) / total))}%` : `loading\u2026 ${(got / 1e6).toFixed(1)} MB`;
 }
 
@@ -57,7 +57,7 @@ export function loadProgram(ready, playing) {
   window.addEventListener('error', (event) => { if (!playing()) fail('damaged', event.message); });
   window.addEventListener('unhandledrejection', (event) => fail('damaged', event.reason));
   Promise.all([download('show.wasm', 'program'), download('show.data', 'data')]).then(([wasm, data]) => {
-    overlay.textContent = 'starting\u2026';
+    label.textContent = 'starting\u2026';
     Module.wasmBinary = wasm;
     Module.getPreloadedPackage = () => data;
     const script = document.createElement('script');

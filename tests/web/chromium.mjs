@@ -24,6 +24,7 @@ export async function launch({ env, folder }) {
   };
   return {
     mediaKeys: true,
+    offline: (on) => browser.setOffline(on),  // the network gone, for every page and worker
     open: (url) => openTab(browser, url, press),
     close: () => browser.close(),
   };

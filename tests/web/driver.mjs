@@ -17,6 +17,7 @@ export async function launch(engine, { env, folder }) {
   return {
     engine,
     mediaKeys: !!browser.mediaKeys,  // the engine's driver presses a keyboard's media keys
+    offline: browser.offline,        // and takes the network away (on) and gives it back
     async open(url) {
       const page = await browser.open(url);
       return {

@@ -264,6 +264,27 @@ for (const engine of engines) describe(engine, () => {
     await page.close();
   });
 
+  engineTest('a page visited once plays with the network gone', async (t) => {
+    if (!browser.offline) return t.skip('this engine\'s driver cannot take the network away');
+    const url = await siteCopy('site');
+    let page = await browser.open(url);
+    await page.waitFor(ready, null, 60000, 'the start button');
+    await page.waitFor(() => !!navigator.serviceWorker.controller, null, 15000, 'the service worker');
+    await page.close();
+    await browser.offline(true);
+    try {
+      page = await browser.open(url);
+      await page.waitFor(ready, null, 60000, 'the start button, offline');
+      await page.click('#overlay');
+      await wait(1500);
+      const [time, message] = [await showTime(page), await page.evaluate(() => document.getElementById('message').textContent)];
+      assert.ok(time >= 1000 && !message, `offline, the show played to ${time} ms and said "${message}"`);
+      await page.close();
+    } finally {
+      await browser.offline(false);
+    }
+  });
+
   engineTest('the sound never breaks through stalls, a pause, seeks and replays; picture and sound keep together and answer at once', async (t) => {
     const recording = join(folder, 'monitor.raw');
     const stopRecording = await sound.record(recording);
