@@ -26,6 +26,7 @@ run: configure
 # The real show against private sound servers runs alone, after the rest: it times the machine.
 test: build test-sanitize
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	node --test tests/links.test.mjs
 	SHOW_BUILD=$(BUILD) node --test tests/playback.test.mjs
 
 # The core's tests again under the address and undefined-behaviour sanitizers.
