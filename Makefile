@@ -124,3 +124,12 @@ deb:
 
 test-package:
 	scripts/test-package.sh $(BUILD) $(DEB)
+
+# Every door's artefact in release/ with SHA256SUMS (scripts/release.sh): the Debian package, the
+# page's site (a folder and a .tar.gz), the Windows zip, the device's archive where make device
+# exists, and the whole show as an MP4. A door whose tools are missing is named and skipped.
+RELEASE ?= release
+.PHONY: release
+release:
+	scripts/setup.sh
+	scripts/release.sh --out $(RELEASE)
