@@ -37,13 +37,6 @@ git diff --quiet HEAD 2> /dev/null || commit="$commit, with changes not committe
 echo "release: commit $commit, into $out"
 
 # A new release replaces what an earlier one left of these doors.
-# The whole show as make video makes it (x264 gives the same bytes every run).
-capture() {
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-  cmake --build build -j"$(nproc)" --target capture
-  build/capture --module assets/musa.xm --out "$1"
-}
-
 for door in $doors; do
   case $door in
     deb) rm -f "$out"/nocturne_*.deb ;;
@@ -111,6 +104,11 @@ for door in $doors; do
       haveTools web web emcc node cmake || continue
       build web scripts/build-web.sh build build-web
       cp -r build-web/site "$out/site"
+      # Emscripten's file packager writes a random package id into show.js, read only by the
+      # preload cache the page does not use: the release's is made of show.data's checksum.
+      id=$(sha256sum "$out/site/show.data" | sed 's/^\(.\{8\}\)\(.\{4\}\)\(.\{4\}\)\(.\{4\}\)\(.\{12\}\).*/\1-\2-\3-\4-\5/')
+      sed -i "s/\"package_uuid\":\"[0-9a-f-]*\"/\"package_uuid\":\"$id\"/" "$out/site/show.js"
+      grep -q "\"package_uuid\":\"$id\"" "$out/site/show.js" || { echo "release: web: no package id in show.js" >&2; exit 1; }
       find "$out/site" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
       pack "$out/Nocturne-web.tar.gz" "$out/site"
       ;;
