@@ -3,6 +3,7 @@ BUILD    ?= build
 SANITIZE ?= build-sanitize
 ARM      ?= build-arm
 WINDOWS  ?= build-windows
+DEB      ?= build-deb
 JOBS     ?= $(shell nproc)
 
 .PHONY: all configure build run test test-sanitize bench clean art
@@ -27,6 +28,7 @@ run: configure
 test: build test-sanitize
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	node --test tests/links.test.mjs
+	scripts/test-package.sh $(BUILD) $(DEB)
 	SHOW_BUILD=$(BUILD) node --test tests/playback.test.mjs
 
 # The core's tests again under the address and undefined-behaviour sanitizers.
@@ -37,16 +39,17 @@ test-sanitize:
 	ctest --test-dir $(SANITIZE) -L core --output-on-failure -j$(JOBS)
 
 # Paints the seventeen pictures again into assets/pictures/ (the PNGs are committed; the build
-# converts them into the program).
+# converts them into the program), and the menu's icons into assets/icons/ (the package's).
 art: configure
 	cmake --build $(BUILD) -j$(JOBS) --target paint
 	$(BUILD)/paint assets/pictures
+	$(BUILD)/paint --icons assets/icons
 
 bench: build
 	$(BUILD)/bench
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE) $(ARM) $(WEB) $(WINDOWS)
+	rm -rf $(BUILD) $(SANITIZE) $(ARM) $(WEB) $(WINDOWS) $(DEB)
 
 # Regenerates the show's music, assets/musa.xm, with the composer (the file is committed).
 .PHONY: music
@@ -111,3 +114,23 @@ test-windows: configure
 	cmake --build $(BUILD) -j$(JOBS) --target render png2src
 	scripts/build-windows.sh $(BUILD) $(WINDOWS)
 	scripts/test-windows.sh $(BUILD) $(WINDOWS)
+
+# The show as a Debian package, build-deb/nocturne_<version>_amd64.deb, by CPack from the install
+# rules (src/package). test-package builds it, checks it with lintian, installs it into this
+# machine with apt-get (as root, or through sudo), plays the installed show and removes it again.
+.PHONY: deb test-package
+deb:
+	scripts/setup.sh
+	scripts/build-deb.sh $(BUILD) $(DEB)
+
+test-package:
+	scripts/test-package.sh $(BUILD) $(DEB)
+
+# Every door's artefact in release/ with SHA256SUMS (scripts/release.sh): the Debian package, the
+# page's site (a folder and a .tar.gz), the Windows zip, the device's archive where make device
+# exists, and the whole show as an MP4. A door whose tools are missing is named and skipped.
+RELEASE ?= release
+.PHONY: release
+release:
+	scripts/setup.sh
+	scripts/release.sh --out $(RELEASE)

@@ -9,8 +9,10 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc")
+# No link time in the headers of show.exe and SDL2.dll (ld would write the clock's), so the same
+# sources give the same files.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -Wl,--no-insert-timestamp")
 
 # Headers and libraries from MinGW's folder (and any prefix the caller adds); programs from the host.
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)

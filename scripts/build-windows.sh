@@ -55,6 +55,11 @@ for binary in show.exe SDL2.dll; do
     esac
   done
 done
-(cd "$windows/package" && zip -qr -X ../Nocturne-windows.zip Nocturne)
+# The same zip from the same files: every entry stamped with the commit's time (SOURCE_DATE_EPOCH,
+# which make release sets, else the last commit's) in UTC, in sorted order, without the extra
+# fields of owners and times.
+stamp=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+find "$windows/package" -exec touch -h -d "@$stamp" {} +
+(cd "$windows/package" && find Nocturne | LC_ALL=C sort | TZ=UTC zip -q -X -@ ../Nocturne-windows.zip)
 echo "windows: $windows/Nocturne-windows.zip in $(($(date +%s) - started))s, $(stat -c %s "$windows/Nocturne-windows.zip") bytes:"
 for file in "$package"/*; do echo "  $(basename "$file") $(stat -c %s "$file")"; done

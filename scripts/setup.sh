@@ -11,6 +11,7 @@ set -e
 packages="build-essential cmake pkg-config libsdl1.2-compat-dev libmikmod-dev libpulse-dev libpipewire-0.3-dev
   libpng-dev libcairo2-dev fonts-dejavu-core libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool"
 packages="$packages ffmpeg"  # build/capture's encoder, and the decoder its tests read back with
+packages="$packages lintian"  # the Debian package's test judges the package with it
 # The recorded runs' private sound servers (PulseAudio; PipeWire with its session manager, its
 # PulseAudio server and a session bus), their recorder, the reader of the recordings, and node,
 # which runs them.

@@ -45,6 +45,12 @@ std::string probe(const std::string& file) {
                        "sample_rate,channels:format=duration -of csv=p=0 '" + file + "'");
 }
 
+// The file's title, then its chapters, one line each: start and end in seconds, and the name.
+std::string chapters(const std::string& file) {
+    return readCommand("ffprobe -v error -show_entries format_tags=title:chapter=start_time,end_time:chapter_tags=title "
+                       "-of csv=p=0 '" + file + "'");
+}
+
 // Decoded frames as 0x00RRGGBB words (bgr0 bytes on this little-endian machine), shrunk by
 // `shrink`. Averaging each block at full chroma resolution with exact rounding undoes the
 // scaling and follows the BT.709 tags without error of the converter's own.
@@ -107,13 +113,15 @@ struct Capture : ::testing::Test {
 
 // Every frame of a lossless excerpt across the cut from the clock to the helmet is the drawn frame
 // for its show time, each pixel a 2 x 2 block; the sound is the mix, sample for sample (whose
-// onsets music_test checks against the show's times).
+// onsets music_test checks against the show's times); its two scenes are its chapters.
 TEST_F(Capture, LosslessExcerptHoldsTheDrawnFramesAndTheSongExactly) {
     const std::string file = dir + "/cut.mkv";
     const ProcessResult result = capture({"--lossless", "--scale", "2", "--from", "8300", "--to", "9800", "--out", file});
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(result.output, "") << "quiet when not on a terminal";
     EXPECT_EQ(probe(file), "ffv1,640,480,bgr0,pc,gbr,unknown,unknown,60/1,90\nflac,44100,2,0/0,15\n1.500000\n");
+    // The helmet's first frame is the 31st (8800 ms; 8783 is the 30th).
+    EXPECT_EQ(chapters(file), "0.000000,0.500000,the clock\n0.500000,1.500000,the helmet\nNocturne\n");
 
     const std::vector<Frame> decoded = decodeFrames(file, 1, 4 * kPixels);
     const std::vector<Frame> expected = drawn(60, 498, 588);
@@ -124,13 +132,19 @@ TEST_F(Capture, LosslessExcerptHoldsTheDrawnFramesAndTheSongExactly) {
     EXPECT_TRUE(decodeSound(file) == mixedSpan(60, 498, 588));
 }
 
-// The default MP4 around the white flash: the streams and tags players need, every frame close to
-// the drawn one, and the flash's final hit where the flash is, through AAC's priming delay.
+// The default MP4 around the white flash: the streams and tags players need, the scenes as
+// chapters, every frame close to the drawn one, and the flash's final hit where the flash is,
+// through AAC's priming delay.
 TEST_F(Capture, Mp4ExcerptIsCloseToTheDrawnFramesAndInTime) {
     const std::string file = dir + "/flash.mp4";
     const ProcessResult result = capture({"--scale", "2", "--from", "114300", "--to", "116300", "--out", file});
     ASSERT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(probe(file), "h264,640,480,yuv420p,tv,bt709,bt709,bt709,60/1,120\naac,44100,2,0/0,87\n2.000000\n");
+    EXPECT_EQ(probe(file), "h264,640,480,yuv420p,tv,bt709,bt709,bt709,60/1,120\naac,44100,2,0/0,87\n"
+                           "bin_data,0/0,N/A\n2.000000\n") << "video, sound and the chapters' text track";
+    // Clipped to the excerpt: the finale from its first frame, 115016 ms, the 44th (MP4 keeps
+    // milliseconds), the end from 115650 ms, the 82nd; the scenes before and after left out.
+    EXPECT_EQ(chapters(file), "0.000000,0.717000,the second portrait\n0.717000,1.350000,the finale\n"
+                              "1.350000,2.000000,the end\nNocturne\n");
 
     // At this scale the plasma behind the portrait, the excerpt's hardest picture, keeps 34.5 to
     // 36.6 dB through x264; a frame one step off scores 27 to 31 dB there wherever the plasma

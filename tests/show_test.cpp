@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <optional>
 
@@ -40,7 +41,10 @@ TEST(Show, EndsWithTheMusicOrFailsAtOnceWithItsMessage) {
         std::string message;
     } cases[] = {
         {"3 s module played to its end", module, kDummyDrivers, {}, 0, ""},
-        {"missing module", std::nullopt, kDummyDrivers, {}, 1, kLoad},
+        // Where it looked: here, beside the program (build/), and where a package installs it.
+        {"missing module", std::nullopt, kDummyDrivers, {}, 1,
+         kLoad + "no \"musa.xm\" in the current folder, beside the program (" +
+             std::string(SHOW_BINARY).substr(0, std::string(SHOW_BINARY).rfind('/') + 1) + ") or in /"},
         {"empty module", "", kDummyDrivers, {}, 1, kLoad},
         {"truncated module", module.substr(0, module.size() / 3), kDummyDrivers, {}, 1, kLoad},
         {"garbage module", std::string(4096, '\x5a'), kDummyDrivers, {}, 1, kLoad},
@@ -69,6 +73,17 @@ TEST(Show, EndsWithTheMusicOrFailsAtOnceWithItsMessage) {
             EXPECT_TRUE(result.output.find(c.message) != std::string::npos && result.seconds < 5)
                 << c.what << ": at once with its message: " << result.seconds << " s, " << result.output;
     }
+}
+
+// Started from a folder without "musa.xm", the show plays the one beside the program (a zip
+// unpacked anywhere, a build run from elsewhere).
+TEST(Show, FindsTheModuleBesideTheProgram) {
+    const TempFolder elsewhere, program;
+    makeModule(program.path, 3);
+    std::filesystem::copy_file(SHOW_BINARY, program.path + "/show");
+    const ProcessResult result = runProcess({program.path + "/show"}, {elsewhere.path, kDummyDrivers, {"DISPLAY"}});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_GT(result.seconds, 2.5) << "the 3 s module played";
 }
 
 // The options: a stretch of the song played to its end, and each wrong command line refused at

@@ -15,6 +15,7 @@
 
 #include "2d/frame.h"
 #include "captureSettings.h"
+#include "chapters.h"
 #include "ffmpegPipe.h"
 #include "song/song.h"
 #include "demo/demo.h"
@@ -40,12 +41,6 @@ double now() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
-
-// Show time of frame n, floored: 0, 16, 33, 50, 66, ... at 60 fps.
-int32_t frameTime(int n, int fps) { return int32_t(int64_t(n) * 1000 / fps); }
-
-// The first frame n whose show time is at least t.
-int firstFrameFrom(int64_t t, int fps) { return int((t * fps + 999) / 1000); }
 
 // A file beside the one asked for, renamed over it only once it is complete.
 struct PendingFile {
@@ -141,7 +136,10 @@ int main(int argc, char** argv) {
     const bool drawing = !settings.out.empty();
     const bool sound = !settings.audio.empty() || (drawing && settings.kind != VideoKind::gif);
     FfmpegRun run;
-    if (!startFfmpeg(ffmpegArgs(settings, video.temp, audio.temp), drawing, sound ? &song : nullptr, run, problem))
+    const bool chaptered = drawing && settings.kind != VideoKind::gif;  // a GIF has no chapters
+    const std::string chapters = chaptered ? chapterMetadata(first, end, settings.fps) : "";
+    if (!startFfmpeg(ffmpegArgs(settings, video.temp, audio.temp), drawing, sound ? &song : nullptr,
+                     chaptered ? &chapters : nullptr, run, problem))
         return fail(files, problem, 1);
     const bool written = !drawing || sendFrames(run, first, end, settings.fps, started);
     const int status = finishFfmpeg(run, stopSignal != 0 || !written, &stopSignal);

@@ -120,9 +120,17 @@ std::vector<std::string> ffmpegArgs(const CaptureSettings& s, const std::string&
                            "-i", "pipe:3"});
         audioInput = std::to_string(input++) + ":a";
     }
+    // The title and the scenes as chapters (chapters.cpp), for the files that carry them.
+    std::vector<std::string> chapters;
+    if (videoAudio) {
+        a.insert(a.end(), {"-f", "ffmetadata", "-i", "pipe:4"});
+        const std::string metadataInput = std::to_string(input++);
+        chapters = {"-map_metadata", metadataInput, "-map_chapters", metadataInput};
+    }
     if (video) {
         if (s.kind != VideoKind::gif) a.insert(a.end(), {"-map", videoInput});
         if (videoAudio) a.insert(a.end(), {"-map", audioInput});
+        a.insert(a.end(), chapters.begin(), chapters.end());
         switch (s.kind) {
         case VideoKind::mp4:
             // Whole-pixel scaling, then BT.709 limited range, the matrix HD players assume, said

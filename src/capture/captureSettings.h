@@ -24,6 +24,7 @@ bool parseCaptureArgs(int argc, char** argv, CaptureSettings& settings, std::str
 extern const char kCaptureUsage[];
 
 // The ffmpeg command line after "ffmpeg": frames from stdin (when there is a video file), the
-// song from pipe:3, and one output per file, written to the temporary names given.
+// song from pipe:3, the chapters from pipe:4 (for an MP4 or Matroska file), and one output per
+// file, written to the temporary names given.
 std::vector<std::string> ffmpegArgs(const CaptureSettings& settings, const std::string& videoTemp,
                                     const std::string& audioTemp);

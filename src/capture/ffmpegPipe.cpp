@@ -1,4 +1,4 @@
-// ffmpegPipe.cpp: spawning ffmpeg with two pipes, the audio writer thread, and the wait.
+// ffmpegPipe.cpp: spawning ffmpeg with its pipes, the audio writer thread, and the wait.
 #include "ffmpegPipe.h"
 
 #include <fcntl.h>
@@ -14,7 +14,8 @@ extern char** environ;
 
 namespace {
 
-constexpr int kAudioFd = 3;  // ffmpeg reads the song from "pipe:3"
+constexpr int kAudioFd = 3;     // ffmpeg reads the song from "pipe:3"
+constexpr int kMetadataFd = 4;  // and the chapters from "pipe:4"
 
 bool writeAll(int fd, const uint8_t* bytes, size_t count) {
     while (count > 0) {
@@ -34,18 +35,25 @@ void closeFd(int& fd) {
 }  // namespace
 
 bool startFfmpeg(const std::vector<std::string>& args, bool video, const std::vector<int16_t>* audio,
-                 FfmpegRun& run, std::string& error) {
+                 const std::string* metadata, FfmpegRun& run, std::string& error) {
     signal(SIGPIPE, SIG_IGN);  // a write to a dead ffmpeg fails with EPIPE instead of killing us
-    int videoPipe[2] = {-1, -1}, audioPipe[2] = {-1, -1};
-    if ((video && pipe2(videoPipe, O_CLOEXEC) != 0) || (audio && pipe2(audioPipe, O_CLOEXEC) != 0)) {
+    int videoPipe[2] = {-1, -1}, audioPipe[2] = {-1, -1}, metadataPipe[2] = {-1, -1};
+    if ((video && pipe2(videoPipe, O_CLOEXEC) != 0) || (audio && pipe2(audioPipe, O_CLOEXEC) != 0) ||
+        (metadata && pipe2(metadataPipe, O_CLOEXEC) != 0)) {
         error = std::string("cannot make a pipe: ") + strerror(errno);
         return false;
+    }
+    // A few hundred bytes, well within what a pipe holds: written and closed before ffmpeg starts.
+    if (metadata) {
+        writeAll(metadataPipe[1], reinterpret_cast<const uint8_t*>(metadata->data()), metadata->size());
+        closeFd(metadataPipe[1]);
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (video) posix_spawn_file_actions_adddup2(&actions, videoPipe[0], STDIN_FILENO);
     else posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     if (audio) posix_spawn_file_actions_adddup2(&actions, audioPipe[0], kAudioFd);
+    if (metadata) posix_spawn_file_actions_adddup2(&actions, metadataPipe[0], kMetadataFd);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setpgroup(&attributes, 0);
@@ -63,6 +71,7 @@ bool startFfmpeg(const std::vector<std::string>& args, bool video, const std::ve
     posix_spawnattr_destroy(&attributes);
     closeFd(videoPipe[0]);
     closeFd(audioPipe[0]);
+    closeFd(metadataPipe[0]);
     if (failed != 0) {
         closeFd(videoPipe[1]);
         closeFd(audioPipe[1]);

@@ -1,5 +1,5 @@
-// ffmpegPipe.h: the ffmpeg program run as a child, fed raw frames on its standard input and the
-// mixed song on a second pipe (its "pipe:3") from a thread of its own.
+// ffmpegPipe.h: the ffmpeg program run as a child, fed raw frames on its standard input, the
+// mixed song on a second pipe (its "pipe:3") from a thread of its own, and the chapters on a third.
 #pragma once
 #include <sys/types.h>
 
@@ -17,10 +17,11 @@ struct FfmpegRun {
 
 // Starts `ffmpeg args...` found on PATH, in a process group of its own (a Ctrl+C on the terminal
 // reaches only us, and we end ffmpeg ourselves). With video, its stdin is a pipe for frames; with
-// audio, its fd 3 is a pipe that a thread fills with `audio` (which must outlive the run).
-// False, with a message, if ffmpeg cannot be started.
+// audio, its fd 3 is a pipe that a thread fills with `audio` (which must outlive the run); with
+// metadata, its fd 4 ("pipe:4") is a pipe that holds it, whole, from the start. False, with a
+// message, if ffmpeg cannot be started.
 bool startFfmpeg(const std::vector<std::string>& args, bool video, const std::vector<int16_t>* audio,
-                 FfmpegRun& run, std::string& error);
+                 const std::string* metadata, FfmpegRun& run, std::string& error);
 
 // Writes all bytes to ffmpeg's stdin. False if ffmpeg has gone or a signal interrupted the write.
 bool writeVideo(FfmpegRun& run, const void* bytes, size_t count);

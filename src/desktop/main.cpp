@@ -12,6 +12,7 @@
 #include "clock.h"
 #include "demo/demo.h"
 #include "display.h"
+#include "moduleSearch.h"
 #include "options.h"
 #include "pacing.h"
 #include "platform.h"
@@ -182,8 +183,9 @@ int main(int argc, char** argv) {
         reportFailure(say("Could not initialize sound, reason: %s\n", SDL_GetError()));
         return 255;  // as -1 always was on Linux; Windows keeps a -1 whole, as 4294967295
     }
-    std::string reason;
-    if (openSong(modulePath(), kPlayChunk, reason) != SongOpen::ok) {
+    std::string module, reason;
+    if (!findModule(module, reason) || openSong(module, kPlayChunk, reason) != SongOpen::ok) {
+        if (!module.empty()) reason += " (" + module + ")";
         reportFailure(say("Could not load module, reason: %s\n", reason.c_str()));
         closeSound();
         SDL_Quit();

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+// The manual page, src/package/show.6, must name every option here (the package's test checks).
 const char kShowUsage[] =
     "usage: show [--from MS] [--to MS] [--loop] [--fullscreen] [--controls]\n"
     "  --from MS     start at show time MS (milliseconds), the music from there too\n"
@@ -13,7 +14,8 @@ const char kShowUsage[] =
     "  --controls    keys as a player's: Space pause, Left/Right 5 s, Page Up/Down the previous or\n"
     "                next scene, Home back to --from, . one frame on while paused, F full screen,\n"
     "                Esc or Q end\n"
-    "  Without --controls any key ends the show. It reads \"musa.xm\" from the current folder.\n";
+    "  Without --controls any key ends the show. It reads \"musa.xm\" from the current folder,\n"
+    "  else from the program's folder, else from the folder its package installed it in.\n";
 
 // A whole number of milliseconds from 0 to a little over the song, nothing else.
 static bool parseTime(const char* text, int32_t& value) {

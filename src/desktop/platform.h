@@ -17,9 +17,12 @@ void catchStopRequests(void (*stop)(int));
 // started from a desktop), also in a window.
 void reportFailure(const std::string& message);
 
-// The song's file: "musa.xm" in the current folder (on Windows, beside the program when the
-// current folder has none).
-std::string modulePath();
+// For the song's search (moduleSearch.cpp): the folder of the running program's file, ending in
+// its separator (empty when the system cannot say); whether a file is there; and the name by which
+// libmikmod opens `name` in `folder` ("" the current folder). Paths are UTF-8.
+std::string programFolder();
+bool fileExists(const std::string& path);
+std::string openableIn(const std::string& folder, const char* name);
 
 // After each change of video mode: every show pixel a square of whole screen pixels.
 void keepWholeScale();

@@ -1,10 +1,12 @@
-// posix.cpp: the desktop door's hooks on Linux: environment, signals, standard error, the current
-// folder, and sdl12-compat's renderer.
+// posix.cpp: the desktop door's hooks on Linux: environment, signals, standard error, the
+// program's folder and its files, and sdl12-compat's renderer.
 #include <dlfcn.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform.h"
 
@@ -28,7 +30,15 @@ void catchStopRequests(void (*stop)(int)) {
 
 void reportFailure(const std::string& message) { fputs(message.c_str(), stderr); }
 
-std::string modulePath() { return "musa.xm"; }
+std::string programFolder() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? "" : program.parent_path().string() + "/";
+}
+
+bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+std::string openableIn(const std::string& folder, const char* name) { return folder + name; }
 
 // sdl12-compat's window, for what SDL 1.2 cannot ask for; absent (null) under a real SDL 1.2.
 extern "C" void* SDL12COMPAT_GetWindow(void) __attribute__((weak));

@@ -1,5 +1,5 @@
 // door.cpp: the desktop door's hooks on Windows: the console and the message box, the display's
-// scaling, Ctrl+C, and the song's file beside the program.
+// scaling, Ctrl+C, and the program's folder and its files, in Windows' wide characters.
 #include <windows.h>
 
 #include <csignal>
@@ -67,18 +67,31 @@ void reportFailure(const std::string& message) {
     if (!gHeard) MessageBoxW(nullptr, wide(message).c_str(), L"Nocturne", MB_OK | MB_ICONERROR);
 }
 
-// Explorer and shortcuts start a program in whatever folder they like. When the current folder has
-// no "musa.xm", the program's own folder becomes the current one, so libmikmod opens the file
-// there by its plain name whatever characters the folder's path holds.
-std::string modulePath() {
-    if (GetFileAttributesW(L"musa.xm") != INVALID_FILE_ATTRIBUTES) return "musa.xm";
+static std::string narrow(const std::wstring& text) {
+    std::string result(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), int(result.size()), nullptr, nullptr);
+    result.resize(result.size() - 1);
+    return result;
+}
+
+// Explorer and shortcuts start a program in whatever folder they like, so the song is looked for
+// beside it too.
+std::string programFolder() {
     std::wstring path(32768, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-    if (length == 0 || length >= path.size()) return "musa.xm";
+    if (length == 0 || length >= path.size()) return "";
     path.resize(length);
     const size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) SetCurrentDirectoryW(path.substr(0, slash + 1).c_str());
-    return "musa.xm";
+    return slash == std::wstring::npos ? "" : narrow(path.substr(0, slash + 1));
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The C library opens names in the system's code page only: the folder becomes the current one,
+// so libmikmod opens the file there by its plain name whatever characters the folder's path holds.
+std::string openableIn(const std::string& folder, const char* name) {
+    if (!folder.empty()) SetCurrentDirectoryW(wide(folder).c_str());
+    return name;
 }
 
 // The SDL 1.2 layer (sdl12.cpp) keeps SDL 2's renderer to whole-number scales itself, from the

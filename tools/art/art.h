@@ -25,3 +25,6 @@ float smoothstep(float a, float b, float x);
 void paintStars(Canvas& canvas, int seed, float density, int bottomRow);
 // Diagonal bands along x + y: period and width in pixels, two colours.
 void paintStripes(Canvas& canvas, int period, int width, Colour a, Colour b, int yOffset = 0);
+
+// The menu's icon (not a picture of the show's): size x size, with an alpha edge.
+Picture paintIcon(int size);

@@ -189,3 +189,49 @@ Picture paintTall() {
     (void)kPi;
     return quantise(canvas, true);
 }
+
+// --- the icon -----------------------------------------------------------------------------------
+
+// The menu's icon, size x size: the title's chrome N under the crescent moon, on a rounded square
+// of night sky over the cyan horizon, transparent outside the square. Painted at each size, so
+// the small one is not a blurred copy of the large.
+Picture paintIcon(int size) {
+    const float u = size / 256.0f;
+    Canvas canvas(size, size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float v = y / (size - 1.0f);
+            Colour c = mix(kNight, kDeepBlue, smoothstep(0.1f, 0.95f, v));
+            c = add(c, scale(kCyan, 0.35f * std::exp(-std::fabs(v - 0.8f) * 14.0f)));  // the horizon's glow
+            canvas.at(x, y) = c;
+        }
+    paintStars(canvas, 91, 0.012f, int(size * 0.55f));
+    const Mask letter = textMask(size, size, "N", 124 * u, 138 * u, 178 * u, 0.0, 0.22);
+    chromeLetters(canvas, letter, 70 * u, 200 * u, 0.6f);
+    const Mask marks = [&] {
+        Cairo m = beginMask(size, size);
+        cairo_rectangle(m.cr, 22 * u, 205 * u, 212 * u, std::max(1.0f, 3 * u));  // the title's amber rule
+        cairo_fill(m.cr);
+        cairo_arc(m.cr, 186 * u, 64 * u, 24 * u, 0, 2 * kPi);  // the crescent, as over the title
+        cairo_fill(m.cr);
+        cairo_set_operator(m.cr, CAIRO_OPERATOR_CLEAR);  // the moon's dark side cut away
+        cairo_arc(m.cr, 197 * u, 55 * u, 21 * u, 0, 2 * kPi);
+        cairo_fill(m.cr);
+        return endMask(m);
+    }();
+    overlay(canvas, marks, kAmber);
+    const Mask square = [&] {
+        Cairo m = beginMask(size, size);
+        const double r = 44 * u, e = 6 * u, s = size - e;
+        cairo_new_sub_path(m.cr);
+        cairo_arc(m.cr, s - r, e + r, r, -kPi / 2, 0);
+        cairo_arc(m.cr, s - r, s - r, r, 0, kPi / 2);
+        cairo_arc(m.cr, e + r, s - r, r, kPi / 2, kPi);
+        cairo_arc(m.cr, e + r, e + r, r, kPi, 3 * kPi / 2);
+        cairo_close_path(m.cr);
+        cairo_fill(m.cr);
+        return endMask(m);
+    }();
+    canvas.alpha = square;
+    return quantise(canvas, true);
+}

@@ -1,4 +1,5 @@
-// paint.cpp: the art tool: paints the show's seventeen pictures and writes them as 8-bit RGBA PNGs.
+// paint.cpp: the art tool: paints the show's seventeen pictures, or the menu's icons, and writes
+// them as 8-bit RGBA PNGs.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -38,11 +39,33 @@ static void report(const char* name, const Picture& p) {
            100.0 * black / n);
 }
 
+// The sizes the package installs into the icon theme (src/package/CMakeLists.txt).
+static const int kIconSizes[] = {48, 128, 256};
+
+static int paintIcons(const std::string& outDir) {
+    int status = 0;
+    for (const int size : kIconSizes) {
+        const std::string name = "nocturne-" + std::to_string(size);
+        const Picture picture = paintIcon(size);
+        report(name.c_str(), picture);
+        if (!savePicture(picture, outDir + "/" + name + ".png")) status = 1;
+    }
+    return status;
+}
+
 int main(int argc, char** argv) {
-    if (argc < 2 || strcmp(argv[1], "--help") == 0) {
+    const bool icons = argc == 3 && strcmp(argv[1], "--icons") == 0;
+    if (argc < 2 || strcmp(argv[1], "--help") == 0 || (!icons && argv[1][0] == '-')) {
         fprintf(stderr, "usage: paint OUTDIR [NAME...]\n  Paints the named pictures (all when none is named) "
-                        "into OUTDIR/<name>.png.\n");
+                        "into OUTDIR/<name>.png.\n"
+                        "       paint --icons OUTDIR\n  Paints the menu's icon at 48, 128 and 256 pixels into "
+                        "OUTDIR/nocturne-<size>.png.\n");
         return 2;
+    }
+    if (icons) {
+        std::error_code error;
+        std::filesystem::create_directories(argv[2], error);
+        return paintIcons(argv[2]);
     }
     const std::string outDir = argv[1];
     std::error_code error;
