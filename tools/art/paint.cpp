@@ -39,8 +39,9 @@ static void report(const char* name, const Picture& p) {
            100.0 * black / n);
 }
 
-// The sizes the package installs into the icon theme (src/package/CMakeLists.txt).
-static const int kIconSizes[] = {48, 128, 256};
+// The sizes the package installs into the icon theme (src/package/CMakeLists.txt), and those the
+// web page's manifest names (src/web/CMakeLists.txt).
+static const int kIconSizes[] = {48, 128, 192, 256, 512};
 
 static int paintIcons(const std::string& outDir) {
     int status = 0;
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     if (argc < 2 || strcmp(argv[1], "--help") == 0 || (!icons && argv[1][0] == '-')) {
         fprintf(stderr, "usage: paint OUTDIR [NAME...]\n  Paints the named pictures (all when none is named) "
                         "into OUTDIR/<name>.png.\n"
-                        "       paint --icons OUTDIR\n  Paints the menu's icon at 48, 128 and 256 pixels into "
+                        "       paint --icons OUTDIR\n  Paints the menu's icon at 48, 128, 192, 256 and 512 pixels into "
                         "OUTDIR/nocturne-<size>.png.\n");
         return 2;
     }
