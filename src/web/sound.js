@@ -7,6 +7,7 @@ import { makeMediaClock } from './clock.js';
 import { sayNoSound } from './messages.js';
 
 export const kRate = 44100;  // the song's sample frames a second
+const kTries = 4;            // loads of the song before the page says it cannot play it
 
 let program = null;
 let audio = null;
@@ -49,17 +50,28 @@ export function songReady(onFail) {
     parts.push(new Uint8Array(program.HEAPU8.buffer, program._mixedSamples(), 4 * copied).slice());
     at += copied;
   }
+  const song = new Blob(parts, { type: 'audio/wav' });
   audio = new Audio();
   audio.preload = 'auto';
-  audio.src = URL.createObjectURL(new Blob(parts, { type: 'audio/wav' }));
+  audio.src = URL.createObjectURL(song);
   // The browser paused it (a call on a phone, another player taking the sound): so is the show.
   audio.addEventListener('pause', () => { if (playing && !audio.ended) interrupted(); });
   // An error after which the element still plays is its output failing (Firefox's, without a
-  // sound server): it goes on by its own clock, silent. Before it ever played, the song itself
-  // could not be played.
+  // sound server): it goes on by its own clock, silent. Before the song was read, WebKitGTK now
+  // and then refuses a file it plays the next time (one load in eight here): it is loaded again,
+  // a few times, before the page gives up.
+  let tries = 1;
   audio.addEventListener('error', () => {
-    if (audio.readyState >= HTMLMediaElement.HAVE_METADATA) sayNoSound(true);
-    else failed(audio.error && audio.error.message);
+    if (audio.readyState >= HTMLMediaElement.HAVE_METADATA) {
+      sayNoSound(true);
+    } else if (tries++ < kTries) {
+      URL.revokeObjectURL(audio.src);
+      audio.src = URL.createObjectURL(song);
+      audio.load();
+      if (playing) play();
+    } else {
+      failed(audio.error && (audio.error.message || `media error ${audio.error.code}`));
+    }
   });
 }
 
