@@ -150,6 +150,7 @@ function draw(t) {
     pixels = new Uint8ClampedArray(program.HEAPU8.buffer, program._canvasPixels(), kWidth * kHeight * 4);
     image = new ImageData(pixels, kWidth, kHeight);
   }
+  canvas.dataset.time = t;  // the show time on the canvas, for whoever looks into the page
   canvas.getContext('2d').putImageData(image, 0, 0);
   exact = false;
   player.time = t;

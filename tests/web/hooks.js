@@ -27,7 +27,8 @@
       const p = 4 * (y * 320 + x);
       grid += ((image.data[p] << 16) | (image.data[p + 1] << 8) | image.data[p + 2]).toString(16).padStart(6, '0');
     }
-    log.frames.push({ at, grid, media: media ? media.currentTime : null });
+    // The show time the page says it drew (its canvas's data-time), and the element's clock.
+    log.frames.push({ at, grid, time: Number(this.canvas.dataset.time), media: media ? media.currentTime : null });
   };
   // The page's media element, once it plays: its clock is logged with every frame.
   let media = null;
