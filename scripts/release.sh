@@ -3,7 +3,9 @@
 #   scripts/release.sh [--out DIR] [DOOR...]      (make release runs it: every door, into release/)
 # The doors, in the order they are built: deb (the Debian package), web (the page's site, as a
 # folder and packed), windows (the zip), device (the device's archive, where `make device`
-# exists), video (the whole show as an MP4). Each is built by the project's own script for it, in
+# exists), video (the whole show as an MP4), source (the project's files at the commit, from git).
+# The site lists the others beside it (site/downloads.json), so its page links them: the release
+# folder is what a web host serves, the page at site/. Each is built by the project's own script for it, in
 # its usual build folder, after scripts/setup.sh has installed what it needs; a door whose tools
 # are still missing, or that has no build here, is named and skipped. A door that fails to build
 # fails the release. Then SHA256SUMS, and a list of what was built, how big, and what was skipped.
@@ -12,14 +14,14 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
-all="deb web windows device video"
+all="deb web windows device video source"
 usage() { echo "usage: scripts/release.sh [--out DIR] [DOOR...]   doors: $all" >&2; exit 2; }
 out=release
 doors=""
 while [ $# -gt 0 ]; do
   case $1 in
     --out) [ $# -ge 2 ] && [ -n "$2" ] || usage; out=$2; shift 2 ;;
-    deb|web|windows|device|video) doors="$doors $1"; shift ;;
+    deb|web|windows|device|video|source) doors="$doors $1"; shift ;;
     *) usage ;;
   esac
 done
@@ -44,6 +46,7 @@ for door in $doors; do
     windows) rm -f "$out/Nocturne-windows.zip" ;;
     device) rm -f "$out"/Nocturne-device.* ;;
     video) rm -f "$out/Nocturne.mp4" ;;
+    source) rm -f "$out/Nocturne-source.tar.gz" ;;
   esac
 done
 rm -f "$out/SHA256SUMS"
@@ -109,8 +112,6 @@ for door in $doors; do
       id=$(sha256sum "$out/site/show.data" | sed 's/^\(.\{8\}\)\(.\{4\}\)\(.\{4\}\)\(.\{4\}\)\(.\{12\}\).*/\1-\2-\3-\4-\5/')
       sed -i "s/\"package_uuid\":\"[0-9a-f-]*\"/\"package_uuid\":\"$id\"/" "$out/site/show.js"
       grep -q "\"package_uuid\":\"$id\"" "$out/site/show.js" || { echo "release: web: no package id in show.js" >&2; exit 1; }
-      find "$out/site" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-      pack "$out/Nocturne-web.tar.gz" "$out/site"
       ;;
     windows)
       haveTools windows windows x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-strip zip dpkg-source cmake || continue
@@ -135,8 +136,33 @@ for door in $doors; do
       haveTools video "" ffmpeg cmake || continue
       build video capture "$out/Nocturne.mp4"
       ;;
+    source)
+      git archive --format=tar --prefix=nocturne/ HEAD | gzip -9n > "$out/Nocturne-source.tar.gz"
+      ;;
   esac
 done
+
+# The site lists what lies beside it for its page's links, then is packed as it is served.
+if [ -d "$out/site" ]; then
+  entry() {  # name, what the link says, the kind of file
+    [ -f "$out/$1" ] || return 0
+    printf '%s{"what":"%s","kind":"%s","file":"../%s","bytes":%s}' "$sep" "$2" "$3" "$1" "$(stat -c %s "$out/$1")"
+    sep=','
+  }
+  sep=''
+  {
+    printf '['
+    entry Nocturne-windows.zip "Windows" "zip"
+    for deb in "$out"/nocturne_*.deb; do entry "$(basename "$deb")" "Debian package" "deb"; done
+    for device in "$out"/Nocturne-device.*; do entry "$(basename "$device")" "ARM device" "${device#*device.}"; done
+    entry Nocturne.mp4 "video" "MP4"
+    entry Nocturne-source.tar.gz "source" "tar.gz"
+    printf ']\n'
+  } > "$out/site/downloads.json"
+  find "$out/site" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  rm -f "$out/Nocturne-web.tar.gz"
+  pack "$out/Nocturne-web.tar.gz" "$out/site"
+fi
 
 (cd "$out" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs -r sha256sum > SHA256SUMS)
 

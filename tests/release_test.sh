@@ -38,3 +38,19 @@ esac
 status=0
 "$root/scripts/release.sh" --out "$work/release" flatpak > "$work/out" 2>&1 || status=$?
 [ $status -eq 2 ] && grep -q "^usage: scripts/release.sh" "$work/out" || fail "an unknown door: status $status"
+
+# The source door, beside a site left by an earlier release: the site lists it for its page's
+# links, with its size, and is packed again with the list; twice, the same bytes.
+rm -rf "$work/release"
+mkdir -p "$work/release/site"
+echo '<!doctype html>' > "$work/release/site/index.html"
+"$root/scripts/release.sh" --out "$work/release" source > "$work/out" 2>&1 || fail "the source door: status $?"
+size=$(stat -c %s "$work/release/Nocturne-source.tar.gz")
+[ "$(cat "$work/release/site/downloads.json")" = "[{\"what\":\"source\",\"kind\":\"tar.gz\",\"file\":\"../Nocturne-source.tar.gz\",\"bytes\":$size}]" ] ||
+  fail "the site's list of downloads: $(cat "$work/release/site/downloads.json")"
+tar -tzf "$work/release/Nocturne-web.tar.gz" | grep -qx 'site/downloads.json' || fail "the packed site has no list"
+tar -tzf "$work/release/Nocturne-source.tar.gz" | grep -qx 'nocturne/src/web/page.js' || fail "the source lacks the page"
+sums=$(cat "$work/release/SHA256SUMS")
+"$root/scripts/release.sh" --out "$work/release" source > "$work/out" 2>&1 || fail "the source door again: status $?"
+[ "$(cat "$work/release/SHA256SUMS")" = "$sums" ] || fail "a second release of the same commit differs"
+echo "release_test: passed"

@@ -2,9 +2,7 @@
 // the end; the frame loop, which draws each frame for the moment the display shows it.
 import { failed, fail, whenFailed } from './messages.js';
 import { median } from './clock.js';
-import * as mediaSound from './sound.js';
-import * as webAudio from './webAudio.js';
-const sound = new URLSearchParams(location.search).get('sound') === 'webaudio' ? webAudio : mediaSound;
+import * as sound from './sound.js';
 
 const kWidth = 320, kHeight = 240;
 const kPoster = 26000;  // the show time the picture shows before the start: the title, the cube
@@ -54,7 +52,6 @@ export function ready(module) {
   exact = true;
   player.time = 0;
   whenFailed(() => sound.stopAll());
-  if (!sound.songReady) player.state = 'ready';
   idleMix();
   changed();
 }
@@ -70,10 +67,9 @@ function songKnown() {
   const frames = program._songFrames();
   if (frames < 0) return false;
   mixing = false;
-  if (sound.songReady) {
-    sound.songReady((detail) => fail('sound', detail));
-    if (player.state === 'loading') player.state = 'ready';
-  }
+  // The song is whole: it becomes the media element's, and the show can start.
+  sound.songReady((detail) => fail('sound', detail));
+  if (player.state === 'loading') player.state = 'ready';
   player.end = showTimeOf(frames);
   if (player.state !== 'playing') player.time = Math.min(player.time, player.end - 1);
   changed();
@@ -186,10 +182,6 @@ function frame(stamp) {
       changed();
     }
     if (player.state === 'playing' && sound.songOver(when)) finish();
-  }
-  if (mixing) {
-    guard(() => program._mixSongFor(2));
-    songKnown();
   }
 }
 

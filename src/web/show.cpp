@@ -1,7 +1,7 @@
 // show.cpp: the show's program in a web page, a set of calls the page (page.js) makes: mix the
-// song ahead in slices, hand the song from the play position as float samples for the page's
-// audio buffers, and draw the frame for a show time into an RGBA picture the page puts on the
-// canvas. The page owns the clock and the frame loop; nothing here waits or loops by itself.
+// song in slices, hand it over as 16-bit samples for the WAV file the page's media element plays,
+// and draw the frame for a show time into an RGBA picture the page puts on the canvas. The page
+// owns the clock and the frame loop; nothing here waits or loops by itself.
 #include <emscripten.h>
 
 #include <cstdint>
@@ -11,20 +11,17 @@
 
 #include "2d/frame.h"
 #include "demo/demo.h"
-#include "song/player.h"
 #include "song/song.h"
 
 namespace {
 
 uint32_t gFrame[kPixels];    // the show's single buffer: each frame starts from the last
 uint32_t gCanvas[kPixels];   // the same frame in the canvas's byte order, red first, opaque
-SongPlayer gPlayer;
 bool gSongOpen = false;
 
-// The largest buffer the page asks for at once; page.js keeps to it.
+// The most sample frames the page takes at once (sound.js asks mostSongFrames).
 constexpr int kMostFrames = 1 << 15;
 int16_t gMixed[2 * kMostFrames];
-float gLeft[kMostFrames], gRight[kMostFrames];
 
 // Copies the frame to the canvas words: the show's 0x00RRGGBB becomes bytes R, G, B, 255.
 void toCanvas() {
@@ -38,10 +35,8 @@ void toCanvas() {
 
 extern "C" {
 
-// The canvas picture (kWidth x kHeight RGBA bytes) and the two channels fillSong writes.
+// The canvas picture (kWidth x kHeight RGBA bytes).
 EMSCRIPTEN_KEEPALIVE const uint32_t* canvasPixels() { return gCanvas; }
-EMSCRIPTEN_KEEPALIVE const float* songLeft() { return gLeft; }
-EMSCRIPTEN_KEEPALIVE const float* songRight() { return gRight; }
 EMSCRIPTEN_KEEPALIVE int mostSongFrames() { return kMostFrames; }
 
 // Mixes the song on for at most `budget` milliseconds (whole chunks of 735 frames, about 0.1 ms
@@ -56,20 +51,6 @@ EMSCRIPTEN_KEEPALIVE double mixSongFor(double budget) {
 // The song's length in sample frames, -1 until its end has been mixed.
 EMSCRIPTEN_KEEPALIVE double songFrames() { return double(songLength()); }
 
-// Hands `frames` stereo frames of the song from the play position into songLeft/songRight
-// (silence after the end), moving the position on; mixes first what is not mixed yet, which only
-// a seek far ahead right after the start ever needs. Returns the frames of song in it.
-EMSCRIPTEN_KEEPALIVE int fillSong(int frames) {
-    if (frames < 0 || frames > kMostFrames) return 0;
-    mixSongUntil(gPlayer.position.load() + frames);
-    const int handed = playSong(gPlayer, gMixed, frames);
-    for (int i = 0; i < frames; ++i) {
-        gLeft[i] = gMixed[2 * i] * (1.0f / 32768);
-        gRight[i] = gMixed[2 * i + 1] * (1.0f / 32768);
-    }
-    return handed;
-}
-
 // Copies up to `frames` (at most mostSongFrames) mixed stereo frames from sample frame `from` into
 // mixedSamples, 16-bit left and right interleaved, as a WAV file holds them; returns how many.
 EMSCRIPTEN_KEEPALIVE const int16_t* mixedSamples() { return gMixed; }
@@ -77,10 +58,6 @@ EMSCRIPTEN_KEEPALIVE int copySong(double from, int frames) {
     if (frames < 0 || frames > kMostFrames) return 0;
     return songCopy(int64_t(from), gMixed, frames);
 }
-
-// Where the next fillSong starts, in sample frames, and moving it (a seek, a replay).
-EMSCRIPTEN_KEEPALIVE double songPosition() { return double(gPlayer.position.load()); }
-EMSCRIPTEN_KEEPALIVE void seekSongTo(double frame) { seekSong(gPlayer, int64_t(frame)); }
 
 // Draws show time t into the canvas picture: over the last frame while playing on, or exactly as
 // a continuous run has it (afterSeek) for the first frame after a start, a seek or a replay.
