@@ -73,7 +73,7 @@ TEST_F(Render, FramesCarryOverInTheOrderGiven) {
 // Where a player lands after a seek, frame for frame what a continuous run shows: the start, a
 // scene's first and last millisecond, deep into the radial blur and its last frame (each built on
 // every frame of the blur before it), the black between credit pages, the instants no window holds
-// (the frame a millisecond earlier), and the black after the end.
+// (the frame a millisecond earlier), and the black after the end; the blur's too from its run kept.
 TEST_F(Render, AContinuousRunShowsWhatAPlayerDrawsAfterASeek) {
     const std::vector<int32_t> targets = {0,     8799,  8800,  34500, 64000,  68400,  68500,  68517, 70000,
                                           77777, 85299, 85300, 99200, 115000, 115127, 115638, 117000};
@@ -81,10 +81,21 @@ TEST_F(Render, AContinuousRunShowsWhatAPlayerDrawsAfterASeek) {
     for (int32_t t : targets) list.append(list.empty() ? "" : ",").append(std::to_string(t));
     ASSERT_EQ(render({"--times", list, "--continuous", "--format", "raw", "--out", out}).status, 0);
     initDemo();
-    std::vector<uint32_t> frame(kPixels, 0x123456);  // whatever the screen held before the seek
-    for (int32_t t : targets) {
-        drawAfterSeek(frame.data(), t);
-        EXPECT_EQ(readRaw(out + "/" + std::to_string(t) + ".raw"), frame) << "after a seek to " << t << " ms";
+    // The same with the blur's run kept at every second, all of it and its first 200 frames (its
+    // fourth kept frame at 72500 ms, between the targets 70000 and 77777), as a page keeps it.
+    BlurRun whole, part;
+    while (keepBlurRun(whole, 97)) {}
+    EXPECT_EQ(whole.kept.size(), 17u) << "one a second through the blur's 16.8 s";
+    EXPECT_TRUE(keepBlurRun(part, 200));
+    const BlurRun* const runs[] = {nullptr, &part, &whole};
+    for (const BlurRun* run : runs) {
+        std::vector<uint32_t> frame(kPixels, 0x123456);  // whatever the screen held before the seek
+        for (int32_t t : targets) {
+            if (run) drawAfterSeek(frame.data(), t, *run);
+            else drawAfterSeek(frame.data(), t);
+            EXPECT_EQ(readRaw(out + "/" + std::to_string(t) + ".raw"), frame)
+                << "after a seek to " << t << " ms, " << (run ? std::to_string(run->kept.size()) : "no") << " frames of the blur kept";
+        }
     }
     EXPECT_EQ(render({"--times", "5,4", "--continuous", "--format", "raw", "--out", out}).status, 2)
         << "a continuous run cannot go back";

@@ -2,6 +2,7 @@
 // the benchmarks draw with the very code the show runs.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 // Builds every table, map and texture record the scenes read. Runs once, before the first frame.
 void initDemo();
@@ -20,6 +21,19 @@ int32_t nextFrameTime60(int32_t t);
 // before, so its window is drawn from its start in 60 fps steps; at the instants no window holds,
 // the run's frame before stays. What a player draws after a start, a seek or a step.
 void drawAfterSeek(uint32_t* frame, int32_t t);
+
+// The radial blur's continuous run kept at every second (every 60th frame), so that a seek into
+// it draws at most a second of it instead of all of it so far (over a thousand frames at its
+// end). For a door with the memory (17 frames of 300 KB) and idle time to draw the run once:
+// keepBlurRun draws up to `frames` more of it, and answers false once it is all kept;
+// drawAfterSeek with the kept run then gives the same frame as without.
+struct BlurRun {
+    std::vector<std::vector<uint32_t>> kept;  // kept[k]: the frame before the run's frame 60 k
+    std::vector<uint32_t> frame;              // the run as far as it is drawn
+    int64_t drawn = -1;                       // frames of the run drawn so far; -1 before the start
+};
+bool keepBlurRun(BlurRun& run, int frames);
+void drawAfterSeek(uint32_t* frame, int32_t t, const BlurRun& run);
 
 // The timeline's windows as a viewer finds them, in order: where each starts and what it shows.
 struct ShowWindow {

@@ -56,11 +56,17 @@ export function ready(module) {
   changed();
 }
 
-// Mixes the song ahead while nothing else runs: slices of 8 ms, one a task, until it is whole.
+// Mixes the song while nothing else runs, slices of 8 ms, one a task, until it is whole; then
+// keeps the radial blur's run the same way, for seeks into it.
 function idleMix() {
-  if (failed || !mixing) return;
-  const frames = guard(() => program._mixSongFor(8));
-  if (!songKnown() && frames !== undefined) setTimeout(idleMix, 0);
+  if (failed) return;
+  if (mixing) {
+    const frames = guard(() => program._mixSongFor(8));
+    if (frames !== undefined) setTimeout(idleMix, 0);
+    songKnown();
+  } else if (guard(() => program._keepBlurFor(8))) {
+    setTimeout(idleMix, 0);
+  }
 }
 function songKnown() {
   if (!mixing) return true;
@@ -80,7 +86,7 @@ function songKnown() {
 export function begin(t) {
   if (player.state !== 'ready' || failed) return;
   try {
-    sound.startContext(interrupted);
+    sound.startSound(interrupted);
   } catch (error) {
     fail('sound', error);
     return;

@@ -18,6 +18,7 @@ namespace {
 uint32_t gFrame[kPixels];    // the show's single buffer: each frame starts from the last
 uint32_t gCanvas[kPixels];   // the same frame in the canvas's byte order, red first, opaque
 bool gSongOpen = false;
+BlurRun gBlurRun;            // the radial blur's run kept at every second, for seeks into it
 
 // The most sample frames the page takes at once (sound.js asks mostSongFrames).
 constexpr int kMostFrames = 1 << 15;
@@ -59,11 +60,21 @@ EMSCRIPTEN_KEEPALIVE int copySong(double from, int frames) {
     return songCopy(int64_t(from), gMixed, frames);
 }
 
+// Keeps the radial blur's run for at most `budget` milliseconds (a few frames at a time, about
+// 0.3 ms each here); answers whether more is left to keep. A seek into the blur then draws at most
+// a second of it from the latest frame kept before it.
+EMSCRIPTEN_KEEPALIVE int keepBlurFor(double budget) {
+    const double until = emscripten_get_now() + budget;
+    bool more = true;
+    while (more && emscripten_get_now() < until) more = keepBlurRun(gBlurRun, 4);
+    return more;
+}
+
 // Draws show time t into the canvas picture: over the last frame while playing on, or exactly as
 // a continuous run has it (afterSeek) for the first frame after a start, a seek or a replay.
 EMSCRIPTEN_KEEPALIVE void drawFrame(int32_t t, int afterSeek) {
     if (afterSeek)
-        drawAfterSeek(gFrame, t);
+        drawAfterSeek(gFrame, t, gBlurRun);
     else
         doDemoAt(gFrame, t);
     toCanvas();

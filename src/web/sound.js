@@ -77,7 +77,7 @@ export function songReady(onFail) {
 
 // Inside the viewer's click, tap or key: the moment a browser lets a page start sound. A phone
 // plays it as a player does, through the ringer switch.
-export function startContext(onInterrupt) {
+export function startSound(onInterrupt) {
   interrupted = onInterrupt;
   if (navigator.audioSession) {
     try { navigator.audioSession.type = 'playback'; } catch { /* an older session API */ }
