@@ -73,9 +73,12 @@ function songKnown() {
   const frames = program._songFrames();
   if (frames < 0) return false;
   mixing = false;
-  // The song is whole: it becomes the media element's, and the show can start.
-  sound.songReady((detail) => fail('sound', detail));
-  if (player.state === 'loading') player.state = 'ready';
+  // The song is whole: it becomes the media element's, and the show can start once that can play it.
+  sound.songReady(() => {
+    if (player.state !== 'loading') return;
+    player.state = 'ready';
+    changed();
+  }, (detail) => fail('sound', detail));
   player.end = showTimeOf(frames);
   if (player.state !== 'playing') player.time = Math.min(player.time, player.end - 1);
   changed();

@@ -22,8 +22,10 @@ export function attachProgram(module) { program = module; }
 const songLength = () => program._songFrames();
 
 // The whole song as a WAV file in memory, 16-bit stereo at 44,100 Hz, the program's own samples;
-// an element ready to play it. Called once the program has mixed the song to its end.
-export function songReady(onFail) {
+// an element ready to play it. Called once the program has mixed the song to its end; `onReady`
+// once the element can play it (WebKitGTK's, sought and played before it could, said it
+// played and stood where it was sought for good).
+export function songReady(onReady, onFail) {
   if (audio) return;
   failed = onFail;
   const frames = songLength();
@@ -42,17 +44,20 @@ export function songReady(onFail) {
   header.setUint16(34, 16, true);         // bits a sample
   text(36, 'data');
   header.setUint32(40, 4 * frames, true);
-  const parts = [header];
+  // One piece of memory, not a file of many pieces.
+  const file = new Uint8Array(44 + 4 * frames);
+  file.set(new Uint8Array(header.buffer));
   const most = program._mostSongFrames();
   for (let at = 0; at < frames;) {
     const copied = program._copySong(at, Math.min(most, frames - at));
     if (copied <= 0) break;
-    parts.push(new Uint8Array(program.HEAPU8.buffer, program._mixedSamples(), 4 * copied).slice());
+    file.set(new Uint8Array(program.HEAPU8.buffer, program._mixedSamples(), 4 * copied), 44 + 4 * at);
     at += copied;
   }
-  const song = new Blob(parts, { type: 'audio/wav' });
+  const song = new Blob([file], { type: 'audio/wav' });
   audio = new Audio();
   audio.preload = 'auto';
+  audio.addEventListener('canplay', onReady, { once: true });
   audio.src = URL.createObjectURL(song);
   // The browser paused it (a call on a phone, another player taking the sound): so is the show.
   audio.addEventListener('pause', () => { if (playing && !audio.ended) interrupted(); });
@@ -116,11 +121,11 @@ function moveTo(frame, afresh = false) {
 export function play() {
   playing = true;
   sayNoSound(!outputListed);  // an output that failed before is tried again
+  // Refused (a browser that wants a click first): paused, and play is offered on the picture.
+  if (audio.paused) audio.play().catch((error) => { if (error && error.name === 'NotAllowedError' && playing) interrupted(); });
+  // The seek after the play: WebKitGTK's element, sought while paused and then played, says it
+  // plays and stands where it was sought for good.
   moveTo(heldFrame, true);
-  if (audio.paused) {
-    // Refused (a browser that wants a click first): paused, and play is offered on the picture.
-    audio.play().catch((error) => { if (error && error.name === 'NotAllowedError' && playing) interrupted(); });
-  }
 }
 
 // Stops playing; answers the song frame the sound stops at, where the element says it stopped.
