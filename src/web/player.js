@@ -22,6 +22,7 @@ let exact = true;     // the next frame is drawn as a continuous run has it (a s
 let refresh = 1000 / 60;  // the display's refresh interval, measured
 let lastStamp = 0;
 const steps = [];
+const drawing = [];   // ms the latest frames took from their start to their hand-over
 let mixing = true;    // mixing the song ahead while the page is otherwise idle
 
 // Whatever shows the player's state (the controls) hears of every change here.
@@ -162,9 +163,11 @@ function draw(t) {
 }
 
 // One display refresh: keep the sound going, then draw the frame. A frame handed to the canvas
-// now stays there until the next, a refresh later, so it is drawn for the middle of that span: a
-// scene cut then reaches the canvas within half a refresh of its sound. The time is taken when
-// drawing, not from the frame's start stamp, which lags on a busy machine.
+// stays there until the next, a refresh later, so it is drawn for the middle of that span, and
+// it is handed over only once drawn, as long after the frame's start as the latest frames took
+// (a few milliseconds in Chromium, tens in WebKitGTK): a scene cut then reaches the canvas within
+// half a refresh of its sound. The time is taken when the frame starts, not from its start stamp,
+// which lags on a busy machine.
 function frame(stamp) {
   if (failed) return;
   requestAnimationFrame(frame);
@@ -179,7 +182,7 @@ function frame(stamp) {
   const now = performance.now();
   guard(() => sound.pump(now));
   if (player.state === 'playing' || player.state === 'paused') {
-    const when = now + refresh / 2;
+    const when = now + (drawing.length ? median(drawing) : 0) + refresh / 2;
     const t = showTimeOf(sound.heardFrame(when));
     // A little behind the canvas, the clock followed a sound that ran dry for a moment: the frame
     // stays until the sound is back at it. Further back the sound started anew, and the frame
@@ -188,6 +191,8 @@ function frame(stamp) {
     if (player.time - t >= kHeldBack) exact = true;
     if (t !== player.time && !held) {
       draw(t);
+      drawing.push(performance.now() - now);
+      if (drawing.length > 15) drawing.shift();
       changed();
     }
     if (player.state === 'playing' && sound.songOver(when)) finish();
