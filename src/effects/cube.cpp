@@ -69,8 +69,13 @@ void stripeRow(uint32_t* row, int y, int s) {
     // the row starts inside one.
     const int phase = (y + s) % kStripePeriod;
     int x = phase < kStripeWidth ? -phase : kStripePeriod - phase;
-    for (; x < kWidth; x += kStripePeriod)
-        for (int i = std::max(x, 0); i < std::min(x + kStripeWidth, kWidth); ++i) row[i] = kStripe;
+    if (x < 0) {  // a stripe cut by the row's start
+        for (int i = 0; i < x + kStripeWidth; ++i) row[i] = kStripe;
+        x += kStripePeriod;
+    }
+    for (; x + kStripeWidth <= kWidth; x += kStripePeriod)  // whole stripes: nine stores, no test between
+        for (int i = 0; i < kStripeWidth; ++i) row[x + i] = kStripe;
+    for (int i = x; i < kWidth; ++i) row[i] = kStripe;  // and one cut by its end
 }
 
 }  // namespace
