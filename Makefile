@@ -96,6 +96,14 @@ test-web: configure
 	npm ci --no-audit --no-fund --silent
 	node --test tests/web/clock.test.mjs tests/web/page.test.mjs
 
+# The release for the device: build-arm/Nocturne-device.tar.gz, the ARM show with the libraries it
+# needs beyond the C library, musa.xm, its launcher and readme (docs/device.md).
+.PHONY: device
+device:
+	scripts/setup.sh arm
+	$(MAKE) -s build
+	scripts/device.sh $(BUILD) $(ARM)
+
 # ARM instructions per frame of every window of the timeline, counted exactly under qemu-arm
 # (after make test-arm has built build-arm/).
 .PHONY: bench-arm

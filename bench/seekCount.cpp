@@ -11,12 +11,11 @@
 #include "demo/demo.h"
 #include "song/song.h"
 
-// What a player does on a seek to t, apart from moving its position; kept out of line so that the
-// counter can find where it starts and ends.
-__attribute__((noinline)) void seekTo(uint32_t* frame, int32_t t) {
-    mixSongUntil(songFrameAt(t) + kMixRate / 2);
-    drawAfterSeek(frame, t);
-}
+// What a player does on a seek to t, apart from moving its position: the song mixed on to half a
+// second past it, then the frame. Each kept out of line, so that the counter can find where it
+// starts and ends.
+__attribute__((noinline)) void mixTo(int32_t t) { mixSongUntil(songFrameAt(t) + kMixRate / 2); }
+__attribute__((noinline)) void drawAt(uint32_t* frame, int32_t t) { drawAfterSeek(frame, t); }
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -30,7 +29,10 @@ int main(int argc, char** argv) {
     }
     initDemo();
     std::vector<uint32_t> frame(kPixels, 0);
-    for (int i = 2; i < argc; ++i) seekTo(frame.data(), atoi(argv[i]));
+    for (int i = 2; i < argc; ++i) {
+        mixTo(atoi(argv[i]));
+        drawAt(frame.data(), atoi(argv[i]));
+    }
     closeSong();
     return 0;
 }

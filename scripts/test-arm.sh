@@ -1,6 +1,8 @@
 #!/bin/sh
 # test-arm.sh: the ARM soft-float cross build, run under qemu-arm: the core's unit tests (the
-# show's frames word for word the desktop build's among them) and the show program itself.
+# show's frames word for word the desktop build's among them), the show program itself, the
+# device's budget in instructions (bench-arm.sh --budget), the device's release (device.sh) and
+# the device stand-in playing it (tests/device.test.mjs).
 #   scripts/test-arm.sh [DESKTOP_BUILD [ARM_BUILD]]      (make test-arm runs it)
 # DESKTOP_BUILD (default build) must be built already: it converts the pictures and writes the
 # short module the show plays. ARM_BUILD (default build-arm) gets everything else, the fetched armel packages
@@ -10,96 +12,24 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 desktop=$root/${1:-build}
 arm=$root/${2:-build-arm}
-sysroot=$arm/sysroot
+. "$root/scripts/arm.sh"
 jobs=$(nproc)
 started=$(date +%s)
 
 step() { printf '\n== arm: %s (%ss)\n' "$1" $(($(date +%s) - started)); }
 fail() { echo "arm: FAILED: $*" >&2; exit 1; }
 
-toolchainRoot=/usr/arm-linux-gnueabi
-libraryPath=$sysroot/usr/lib/arm-linux-gnueabi:$sysroot/lib/arm-linux-gnueabi:$sysroot/usr/lib/arm-linux-gnueabi/pulseaudio
-# Runs an ARM program on an ARM926 core (ARMv5TE, no floating-point hardware, as the device), with
-# the toolchain's C library and the sysroot's other libraries.
-onArm() { qemu-arm -cpu arm926 -L "$toolchainRoot" -E LD_LIBRARY_PATH="$libraryPath" "$@"; }
-
 [ -x "$desktop/render" ] || fail "no desktop build in $desktop (run make build first)"
 mkdir -p "$arm"
 
-# --- Sysroot: armel builds of the libraries the toolchain lacks, unpacked from Debian's packages.
-# Installing them through multi-arch would clash with the desktop's own -dev packages, so apt works
-# here from a private state folder that knows armel only, and the packages are unpacked, not
-# installed. The toolchain brings the C and C++ runtime; packages of data, tools and headers
-# that only the desktop needs are left out.
-wanted="libpng-dev zlib1g-dev libsdl1.2-compat-dev libmikmod-dev libpulse-dev"
-if [ "$(cat "$sysroot/.packages" 2>/dev/null)" != "$wanted" ]; then
-  step "fetching armel packages for the sysroot"
-  apt=$arm/apt
-  rm -rf "$apt" "$sysroot"
-  mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$apt/debs" "$sysroot"
-  : > "$apt/status"
-  cat > "$apt/apt.conf" <<EOF
-Dir::State "$apt/state";
-Dir::State::status "$apt/status";
-Dir::Cache "$apt/cache";
-APT::Architecture "armel";
-APT::Architectures { "armel"; };
-APT::Sandbox::User "root";
-EOF
-  APT_CONFIG=$apt/apt.conf apt-get update -qq
-  closure=$(APT_CONFIG=$apt/apt.conf apt-cache depends --recurse --no-recommends --no-suggests \
-      --no-conflicts --no-breaks --no-replaces --no-enhances $wanted | grep -v '^ ' | sort -u)
-  packages=""
-  for package in $closure; do
-    case $package in
-      "<"*) ;;                                              # virtual: a real one is listed too
-      libc6|libc6-dev|libgcc-s1|libstdc++6|libatomic1) ;;   # the cross toolchain's own
-      libelogind0) ;;                                       # the alternative to libsystemd0
-      libpng-dev|zlib1g-dev|libsdl1.2-compat-dev|libmikmod-dev|libpulse-dev) packages="$packages $package" ;;
-      *-dev|*-data|*-common|*-bin) ;;
-      lib*|zlib1g) packages="$packages $package" ;;
-    esac
-  done
-  (cd "$apt/debs" && APT_CONFIG=$apt/apt.conf apt-get download -qq $packages)
-  for deb in "$apt/debs"/*.deb; do dpkg-deb -x "$deb" "$sysroot"; done
-  # Absolute links (libfoo.so -> /lib/...) must point into the sysroot, not at the desktop's files.
-  find "$sysroot" -type l | while read -r link; do
-    target=$(readlink "$link")
-    case $target in /*) ln -sfn "$sysroot$target" "$link" ;; esac
-  done
-  echo "$wanted" > "$sysroot/.packages"
-  echo "arm: sysroot of $(ls "$apt/debs" | wc -l) packages in $sysroot"
-fi
-
-# --- GoogleTest, built for the target from Debian's sources and installed into the sysroot.
-if [ ! -f "$sysroot/usr/lib/cmake/GTest/GTestConfig.cmake" ]; then
-  step "building GoogleTest for ARM"
-  cmake -S /usr/src/googletest -B "$arm/googletest" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-linux-gnueabi.cmake" -DSHOW_ARM_SYSROOT="$sysroot" \
-    -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$sysroot/usr" > /dev/null
-  cmake --build "$arm/googletest" -j"$jobs" > /dev/null
-  cmake --install "$arm/googletest" > /dev/null
-fi
-
-# --- The cross build: the core, render, show and the core's tests. Pictures are converted by the
-# desktop's converter, which the target's build cannot run.
+# --- The cross build (scripts/build-arm.sh): the sysroot, GoogleTest for the target, the core,
+# render, show, the stand-in display's preload and the core's tests. Every test labelled core is a
+# target of the same name.
 step "building for ARM"
-png2src=$(find "$desktop" -name png2src -type f -perm -u+x | head -1)
-cmake -S . -B "$arm" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-linux-gnueabi.cmake" -DSHOW_ARM_SYSROOT="$sysroot" \
-  -DSHOW_SHELL=ON -DSHOW_TOOLS=OFF -DSHOW_TESTS=ON -DSHOW_BENCH=OFF -DSHOW_SANITIZE=OFF \
-  -DSHOW_PNG2SRC="$png2src" > /dev/null
-# Every test labelled core is a target of the same name.
+scripts/build-arm.sh "${1:-build}" "${2:-build-arm}" render show flip_log
 coreTests=$(ctest --test-dir "$arm" -N -L core | sed -n 's/^ *Test *#[0-9]*: *//p')
 [ -n "$coreTests" ] || fail "no core tests registered"
-cmake --build "$arm" -j"$jobs" --target render show $coreTests
-for program in render show; do
-  attributes=$(arm-linux-gnueabi-readelf -A "$arm/$program")
-  echo "$attributes" | grep -q 'Tag_CPU_arch: v5TE' || fail "$program is not built for ARMv5TE"
-  if echo "$attributes" | grep -q 'Tag_FP_arch\|Tag_ABI_VFP_args'; then
-    fail "$program is built for hardware floating point"
-  fi
-done
+cmake --build "$arm" -j"$jobs" --target $coreTests
 
 # --- The core's unit tests under qemu (CTest runs them through the toolchain's emulator), the
 # show's sampled frames among them: word for word the checksums the desktop build draws.
@@ -139,6 +69,20 @@ else
   [ "$status" -eq 1 ] && grep -q "Could not load module" "$run/log" ||
     fail "show under qemu-arm did not reach the module"
 fi
+
+# --- The device's budget, counted: every window's drawing within 1.0 M instructions, a whole pass
+# of the show's loop within 2.0 M.
+step "the device's budget in ARM instructions"
+scripts/bench-arm.sh --budget "${2:-build-arm}"
+
+# --- The release for the device, then the release on the device stand-in (node, as the desktop's
+# playback test): a stretch from the unpacked archive, then the whole show on one processor of
+# about 150 M instructions a second, recorded and judged.
+step "the device's release"
+scripts/device.sh "${1:-build}" "${2:-build-arm}" > "$arm/device.log" 2>&1 || { cat "$arm/device.log"; fail "the release was not made"; }
+tail -1 "$arm/device.log"
+step "the device stand-in"
+SHOW_BUILD=$desktop SHOW_ARM_BUILD=$arm node --test tests/device.test.mjs
 
 step "sizes"
 for program in show render; do

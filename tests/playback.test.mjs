@@ -10,13 +10,13 @@
 //   node --test tests/playback.test.mjs    (make test runs it; SHOW_BUILD names another build
 //   folder, SHOW_PLAYBACK_KEEP a folder that keeps each run)
 import assert from 'node:assert/strict';
-import { spawn, spawnSync } from 'node:child_process';
-import { appendFileSync, closeSync, cpSync, existsSync, fstatSync, mkdtempSync, openSync, readFileSync, readSync, rmSync,
-  writeFileSync } from 'node:fs';
-import { availableParallelism, constants, tmpdir } from 'node:os';
+import { spawn } from 'node:child_process';
+import { appendFileSync, cpSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { constants, tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
+import { distance, flips, latestFlip, monotonicToWall, watchStalls } from './flips.mjs';
 import { checkRun, cutsLine, pausesLine, prepareRuns } from './recorded.mjs';
 import { exited, startSoundServer, tieToTest, wallNow } from './sound.mjs';
 
@@ -38,34 +38,6 @@ const kStall = 0.25;  // s without a flip: the machine did not run the show
 const kClicks = 8;
 
 after(() => rmSync(scratch, { recursive: true, force: true }));
-
-// The flip log's records (flip_log.h): CLOCK_MONOTONIC ns, the key presses taken so far, an 8 x 8
-// grid of 0x00RRGGBB pixels; 272 bytes with the padding. Node's hrtime is the same clock.
-const kRecord = 272;
-const monotonicToWall = wallNow() - Number(process.hrtime.bigint()) / 1e9;
-const record = (bytes, at) => {
-  let grid = '';
-  for (let i = 0; i < 64; ++i) grid += (bytes.readUInt32LE(at + 12 + 4 * i) & 0xffffff).toString(16).padStart(6, '0');
-  return { wall: Number(bytes.readBigInt64LE(at)) / 1e9 + monotonicToWall, keys: bytes.readUInt32LE(at + 8), grid };
-};
-function flips(file) {
-  const bytes = existsSync(file) ? readFileSync(file) : Buffer.alloc(0);
-  return Array.from({ length: Math.floor(bytes.length / kRecord) }, (_, i) => record(bytes, i * kRecord));
-}
-// The latest only, read from the file's end while the show runs.
-function latestFlip(file) {
-  if (!existsSync(file)) return undefined;
-  const fd = openSync(file, 'r'), bytes = Buffer.alloc(kRecord);
-  const written = fstatSync(fd).size, size = written - (written % kRecord);
-  const got = size >= kRecord ? readSync(fd, bytes, 0, kRecord, size - kRecord) : 0;
-  closeSync(fd);
-  return got === kRecord ? record(bytes, 0) : undefined;
-}
-const distance = (a, b) => {
-  let d = 0;
-  for (let i = 0; i < a.length; i += 2) d += Math.abs(parseInt(a.substr(i, 2), 16) - parseInt(b.substr(i, 2), 16));
-  return d;
-};
 
 // The real show with the real song, its flips logged, keys to press. The flip log stands in for a
 // display's refresh as many screens have it, a little under 60 Hz: the cuts lie whole tenths of a
@@ -105,26 +77,6 @@ function startShow(path, args, env) {
   };
 }
 const framesPerSecond = (records, from) => records.filter((f) => f.wall >= from + 2 && f.wall < from + 12).length / 10;
-
-// Stalls of the machine itself: on each processor a watcher with real-time priority above the
-// servers' where the machine allows it wakes every millisecond and says each wake that came more
-// than 25 ms late. A shared virtual machine's host stops its processors now and then (here: 25 to
-// 160 ms every ten to twenty seconds), one at a time: a server's thread on one stands while the
-// other runs.
-function watchStalls() {
-  const realTime = spawnSync('/usr/bin/chrt', ['-f', '30', '/bin/true']).status === 0;
-  const stalls = [];
-  const watchers = Array.from({ length: availableParallelism() }, (_, cpu) => {
-    const perl = `use Time::HiRes qw(time sleep); $| = 1; my $last = time;
-      while (1) { sleep 0.001; my $now = time; printf "%.6f %.6f\\n", $now, $now - $last if $now - $last > 0.025; $last = $now }`;
-    const watcher = tieToTest(spawn('taskset', ['-c', String(cpu), ...(realTime ? ['chrt', '-f', '30'] : []), 'perl', '-e', perl]));
-    watcher.stdout.on('data', (text) => {
-      for (const line of String(text).trim().split('\n')) stalls.push(line.split(' ').map(Number));
-    });
-    return watcher;
-  });
-  return { stalls, end: () => watchers.forEach((w) => w.kill()) };
-}
 
 let reference;
 before(() => {

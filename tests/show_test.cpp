@@ -122,6 +122,30 @@ TEST(Show, PlaysAStretchOrRefusesAWrongCommandLine) {
     }
 }
 
+// Bound to one processor the show mixes its song a step at each pass, a second ahead in a ring of
+// two, instead of all of it on a thread: a start far in waits for its song and plays, a start past
+// the end is still refused, and a loop back further than the ring keeps mixes the song again from
+// its start, round after round, until SIGTERM.
+TEST(Show, OnOneProcessorMixesItsSongAsItPlays) {
+    const TempFolder folder;
+    makeModule(folder.path, 6);
+    const auto onOne = [](std::vector<std::string> args) {
+        args.insert(args.begin(), {"/usr/bin/taskset", "-c", "0", SHOW_BINARY});
+        return args;
+    };
+    const ProcessOptions options{folder.path, kDummyDrivers, {"DISPLAY"}};
+    const ProcessResult stretch = runProcess(onOne({"--from", "4000"}), options);
+    EXPECT_EQ(stretch.status, 0) << stretch.output;
+    EXPECT_TRUE(stretch.output.empty() && stretch.seconds > 1.7 && stretch.seconds < 6) << stretch.seconds << " s, " << stretch.output;
+    const ProcessResult past = runProcess(onOne({"--from", "9000"}), options);
+    EXPECT_EQ(past.status, 2) << past.output;
+    EXPECT_NE(past.output.find("past the song's end"), std::string::npos) << past.output;
+    Process looping = startProcess(onOne({"--from", "2000", "--to", "4500", "--loop"}), options);
+    sleep(7);  // the stretch two and a half times
+    const ProcessResult stopped = stopProcess(looping, SIGTERM);
+    EXPECT_EQ(stopped.status, 143) << "the loop did not play on round after round: " << stopped.output;
+}
+
 // Under Xvfb: the show's real window, driven with xdotool, and the close request a window
 // manager's close button sends (WM_DELETE_WINDOW), sent with Xlib; then the player's keys.
 TEST(ShowWindow, OnlyAKeyPressEndsTheShowAndControlsMakeKeysAPlayers) {

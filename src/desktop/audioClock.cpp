@@ -19,9 +19,14 @@ void restartAudioClock(AudioClock& clock, int32_t t, uint32_t moves) {
 }
 
 int32_t audioClockTime(AudioClock& clock, StreamReading reading, HeardReport heard, StreamFormat format, uint32_t now) {
-    if (heard.count != clock.reports) {  // a report since the last read
+    if (heard.count != clock.reports) {  // a report since the last read: the lead kept to, found anew
         clock.reports = heard.count;
         clock.heardLeads[clock.heardSeen++ % kPaceReports] = framesToMicroseconds(heard.frame, format) - int64_t{heard.ticks} * 1000;
+        int64_t leads[kPaceReports];
+        const int count = std::min(clock.heardSeen, kPaceReports);
+        std::copy_n(clock.heardLeads, count, leads);
+        std::nth_element(leads, leads + std::min(1, count - 1), leads + count);
+        clock.heardLead = leads[std::min(1, count - 1)];
     }
     if (!reading.any) return clock.last;
     if (clock.seen == 0 || reading.stream != clock.lastStream) {  // a callback since the last read
@@ -40,11 +45,7 @@ int32_t audioClockTime(AudioClock& clock, StreamReading reading, HeardReport hea
     if (!clock.anchored) return clock.last;  // the device still plays what it had before the move
     int64_t lead;
     if (clock.heardSeen > 0) {
-        int64_t leads[kPaceReports];
-        const int count = std::min(clock.heardSeen, kPaceReports);
-        std::copy_n(clock.heardLeads, count, leads);
-        std::nth_element(leads, leads + std::min(1, count - 1), leads + count);
-        lead = leads[std::min(1, count - 1)];
+        lead = clock.heardLead;
     } else {
         const int64_t queued = framesToMicroseconds(kQueuedEighths * format.bufferFrames / 8, format);
         lead = *std::max_element(clock.leads, clock.leads + std::min(clock.seen, kPaceCallbacks)) - queued;

@@ -23,6 +23,8 @@ struct AudioClock {
     uint32_t reports = 0;          // the server's latest report's count
     int64_t heardLeads[kPaceReports] = {};  // per report seen: the stream heard's time less its tick time, in µs
     int heardSeen = 0;
+    int64_t heardLead = 0;         // the one but lowest of them, kept between reports: the frame loop's
+                                   // pacing reads the clock some sixty times a frame
     int32_t last = 0;              // the last time given, so the clock never runs backwards
     int64_t stopsAt = -1;          // where the player has stopped handing the song (a pause), or -1
 };

@@ -15,14 +15,32 @@ static uint32_t gLastFlip = 0;      // ticks when the latest flip returned; 0 be
 static uint32_t gFlipInterval = 0;  // the usual ticks between flips, smoothed
 static int32_t gLastDrawn = 0;
 
+// The latest time given, and the tick and the sound's changes it was worked out at: within the
+// same millisecond and with nothing new from the sound it is the same, and the pacing's reads, some
+// sixty a frame, cost a tick read each instead of the records' locks and the clock's sums.
+static struct {
+    bool known = false;
+    uint32_t ticks = 0, changes = 0;
+    int32_t time = 0;
+} gLatest;
+
 void startClock(int32_t t, uint32_t moves) {
     restartAudioClock(gAudioClock, t, moves);
     gLastDrawn = t;
+    gLatest.known = false;
 }
 
-void stopClockAt(int64_t frame) { gAudioClock.stopsAt = frame; }
+void stopClockAt(int64_t frame) {
+    gAudioClock.stopsAt = frame;
+    gLatest.known = false;
+}
 
-int32_t getTime() { return audioClockTime(gAudioClock, readStream(), readHeard(), streamFormat(), SDL_GetTicks()); }
+int32_t getTime() {
+    const uint32_t ticks = SDL_GetTicks(), changes = soundChanges();
+    if (gLatest.known && ticks == gLatest.ticks && changes == gLatest.changes) return gLatest.time;
+    gLatest = {true, ticks, changes, audioClockTime(gAudioClock, readStream(), readHeard(), streamFormat(), ticks)};
+    return gLatest.time;
+}
 
 void noteFlip() {
     const uint32_t now = SDL_GetTicks();

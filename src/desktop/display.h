@@ -8,5 +8,10 @@ SDL_Surface* openDisplay(bool fullscreen);
 // Between a window and the whole screen.
 void toggleFullscreen(SDL_Surface* screen);
 
-// The window's title: the show time as m:ss.s and the scene's name, and whether it is paused.
-void showPosition(int32_t t, bool paused);
+// The window's title: the show time as m:ss.s and the scene's name, and whether it is paused or
+// waiting for its song (permille: how far that is; -1 when not waiting).
+void showPosition(int32_t t, bool paused, int permille = -1);
+
+// The waiting picture, while a seek on one processor waits for its song: the frame held, dimmed to
+// a quarter (`dim`, once), with a bar along its bottom that fills from the left as the song is mixed.
+void drawWaiting(uint32_t* frame, int permille, bool dim);

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "clock.h"
 #include "demo/demo.h"
 #include "display.h"
+#include "mixing.h"
 #include "moduleSearch.h"
 #include "options.h"
 #include "pacing.h"
@@ -24,6 +24,7 @@ constexpr int kSignalStatusBase = 128;        // a shell's status for a program 
 constexpr int64_t kMixedLead = kMixRate / 2;  // song mixed past a new position before it plays from there
 constexpr int32_t kSkip = 5000;               // the arrow keys' step, milliseconds
 constexpr int32_t kBackToStart = 1000;        // Page Up further into a scene than this goes to its start
+constexpr uint32_t kWaitSlice = 90;           // ms of mixing between the waiting picture's flips
 
 static volatile sig_atomic_t gStopSignal = 0;
 
@@ -46,6 +47,9 @@ struct Playback {
     uint32_t playedAt = 0;    // ticks when the player had handed all it will; 0 before
     int32_t stopsAt = -1;     // pausing: the show time the sound stops at, which the picture runs on to
     uint32_t stopping = 0;    // ticks when the pause was asked for
+    int32_t movingTo = -1;    // a move waiting for its song to be mixed (one processor), or -1
+    bool movePaused = false;  // and whether it lands paused
+    bool dimmed = false;      // the waiting picture has dimmed the frame it holds
     bool quit = false;
 };
 
@@ -55,13 +59,9 @@ static int32_t lastTime() {
     return length < 0 ? INT32_MAX : static_cast<int32_t>(showTimeAt(length)) - 1;
 }
 
-// Plays (or holds, when paused) from show time t: the song from there, the clock from there, and
-// the exact frame for t next.
-static void moveTo(Playback& play, int32_t t, bool paused) {
-    play.stopsAt = -1;
-    t = std::clamp(t, 0, lastTime());
-    mixSongUntil(songFrameAt(t) + kMixedLead);
-    t = std::min(t, lastTime());
+// Plays (or holds, when paused) from show time t once the song from there is mixed: the song from
+// there, the clock from there, and the exact frame for t, drawn now (`drawn`) or next.
+static void land(Playback& play, int32_t t, bool paused, bool drawn) {
     lockSound();
     play.player.paused = paused;
     seekSong(play.player, songFrameAt(t));
@@ -70,8 +70,29 @@ static void moveTo(Playback& play, int32_t t, bool paused) {
     startClock(t, moves);
     play.shown = t;
     play.paused = paused;
-    play.redraw = true;
+    play.redraw = !drawn;
     play.playedAt = 0;
+    play.movingTo = -1;
+}
+
+// Moves to show time t: at once where the song is mixed ahead (the desktop), else (one processor)
+// silent at t while the loop mixes the song up to it, a stretch at each pass, with the waiting
+// picture on screen.
+static void moveTo(Playback& play, int32_t t, bool paused) {
+    play.stopsAt = -1;
+    t = std::clamp(t, 0, lastTime());
+    if (!mixingInSteps()) {
+        mixSongUntil(songFrameAt(t) + kMixedLead);
+        land(play, std::min(t, lastTime()), paused, false);
+        return;
+    }
+    lockSound();
+    play.player.paused = true;
+    seekSong(play.player, songFrameAt(t));
+    unlockSound();
+    play.movingTo = t;
+    play.movePaused = paused;
+    play.dimmed = false;
 }
 
 // The device still holds what it was handed, a tenth of a second: the player stops handing
@@ -119,19 +140,23 @@ static int32_t sceneStart(int32_t t, int direction) {
 }
 
 static void pressKey(Playback& play, SDL_Surface* screen, SDLKey key, const ShowOptions& options) {
-    const bool held = play.paused || play.stopsAt >= 0;  // a move while pausing lands paused too
+    // A move still waiting for its song stands for where the player is.
+    const bool waiting = play.movingTo >= 0;
+    const int32_t at = waiting ? play.movingTo : play.shown;
+    const bool held = waiting ? play.movePaused : play.paused || play.stopsAt >= 0;  // a move while pausing lands paused too
     switch (key) {
         case SDLK_SPACE:
-            if (held) resume(play);
+            if (waiting) play.movePaused = !play.movePaused;
+            else if (held) resume(play);
             else pause(play);
             break;
-        case SDLK_LEFT: moveTo(play, play.shown - kSkip, held); break;
-        case SDLK_RIGHT: moveTo(play, play.shown + kSkip, held); break;
-        case SDLK_PAGEUP: moveTo(play, sceneStart(play.shown, -1), held); break;
-        case SDLK_PAGEDOWN: moveTo(play, sceneStart(play.shown, 1), held); break;
+        case SDLK_LEFT: moveTo(play, at - kSkip, held); break;
+        case SDLK_RIGHT: moveTo(play, at + kSkip, held); break;
+        case SDLK_PAGEUP: moveTo(play, sceneStart(at, -1), held); break;
+        case SDLK_PAGEDOWN: moveTo(play, sceneStart(at, 1), held); break;
         case SDLK_HOME: moveTo(play, options.from, held); break;
         case SDLK_PERIOD:
-            if (play.paused) moveTo(play, nextFrameTime60(play.shown), true);
+            if (waiting ? play.movePaused : play.paused) moveTo(play, nextFrameTime60(at), true);
             break;
         case SDLK_f: toggleFullscreen(screen); break;
         case SDLK_ESCAPE:
@@ -184,30 +209,23 @@ int main(int argc, char** argv) {
         return 255;  // as -1 always was on Linux; Windows keeps a -1 whole, as 4294967295
     }
     std::string module, reason;
-    if (!findModule(module, reason) || openSong(module, kPlayChunk, reason) != SongOpen::ok) {
+    if (!findModule(module, reason) || startMixing(module, reason) != SongOpen::ok) {
         if (!module.empty()) reason += " (" + module + ")";
         reportFailure(say("Could not load module, reason: %s\n", reason.c_str()));
         closeSound();
         SDL_Quit();
         return 1;  // a show without its music has failed
     }
-    // The whole song, mixed ahead on a thread of its own while the show plays (a fraction of a
-    // second on a desktop), so that a seek anywhere finds it ready.
-    std::thread mixer([] { mixSongUntil(INT64_MAX); });
     const auto finish = [&](int status) {
         closeSound();  // no callback reads the song from here on
-        closeSong();      // ends the mixer thread's work too
-        mixer.join();
+        stopMixing();
         SDL_Quit();
         return status;
     };
 
     play.player.end = options.to == INT32_MAX ? INT32_MAX : static_cast<int32_t>(songFrameAt(options.to));
     moveTo(play, options.from, false);
-    if (play.shown < options.from) {
-        reportFailure(say("show: --from %d is past the song's end at %d ms\n%s", options.from, lastTime() + 1, kShowUsage));
-        return finish(2);
-    }
+    bool started = false;  // the first move has landed
     int32_t stamp = getTime();
 
     SDL_Event event{};  // keeps the type of the last event polled between events
@@ -225,7 +243,27 @@ int main(int argc, char** argv) {
         }
         SDL_LockSurface(screen);
         uint32_t* pixels = static_cast<uint32_t*>(screen->pixels);
-        if (play.redraw) {
+        int permille = -1;
+        if (play.movingTo >= 0) {
+            switch (mixForMove(play.player, songFrameAt(play.movingTo), kWaitSlice, permille, reason)) {
+                case MoveMixing::waiting:
+                    drawWaiting(pixels, permille, !play.dimmed);
+                    play.dimmed = true;
+                    break;
+                case MoveMixing::ready: {
+                    // Drawn before the song plays from there: the radial blur's last frame takes
+                    // seconds on the device, which the song would not wait for.
+                    const int32_t t = std::min(play.movingTo, lastTime());
+                    drawAfterSeek(pixels, t);
+                    land(play, t, play.movePaused, true);
+                    break;
+                }
+                case MoveMixing::failed:
+                    reportFailure(say("Could not load module, reason: %s\n", reason.c_str()));
+                    SDL_UnlockSurface(screen);
+                    return finish(1);
+            }
+        } else if (play.redraw) {
             drawAfterSeek(pixels, play.shown);
             play.redraw = false;
         } else if (!play.paused) {
@@ -233,11 +271,20 @@ int main(int argc, char** argv) {
             paceFrame(stamp, getTime);
             holdWhenStopped(play);
         }
+        if (!started && play.movingTo < 0) {
+            started = true;
+            if (play.shown < options.from) {
+                SDL_UnlockSurface(screen);
+                reportFailure(say("show: --from %d is past the song's end at %d ms\n%s", options.from, lastTime() + 1, kShowUsage));
+                return finish(2);
+            }
+        }
+        mixStep(play.player);
         stamp = getTime();
         SDL_UnlockSurface(screen);
         SDL_Flip(screen);
         noteFlip();
-        if (options.controls) showPosition(play.shown, play.paused);
+        if (options.controls) showPosition(play.movingTo >= 0 ? play.movingTo : play.shown, play.paused, permille);
         if (play.paused) SDL_Delay(10);  // a still picture needs no busy loop
     }
     return finish(gStopSignal == 0 ? 0 : kSignalStatusBase + gStopSignal);

@@ -2,6 +2,7 @@
 // report, which an output's thread writes and the main thread's clock reads.
 #include "sound.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -18,6 +19,7 @@ static std::mutex gRecordLock;
 static StreamReading gReading{};
 static HeardReport gHeard{};
 static uint32_t gStreamFrames = 0;  // frames handed to the device so far; the output thread's own
+static std::atomic<uint32_t> gChanges{0};
 
 void handBuffer(int16_t* out, int frames, uint32_t ticks) {
     const uint32_t songAt = uint32_t(gPlayer->position.load());
@@ -27,13 +29,19 @@ void handBuffer(int16_t* out, int frames, uint32_t ticks) {
         const std::lock_guard<std::mutex> hold(gRecordLock);
         gReading = {gStreamFrames, uint32_t(frames), songAt, uint32_t(handed), moves, ticks, true};
     }
+    gChanges.fetch_add(1, std::memory_order_release);
     gStreamFrames += uint32_t(frames);
 }
 
 void reportHeard(int64_t frame, uint32_t ticks) {
-    const std::lock_guard<std::mutex> hold(gRecordLock);
-    gHeard = {frame, ticks, gHeard.count + 1};
+    {
+        const std::lock_guard<std::mutex> hold(gRecordLock);
+        gHeard = {frame, ticks, gHeard.count + 1};
+    }
+    gChanges.fetch_add(1, std::memory_order_release);
 }
+
+uint32_t soundChanges() { return gChanges.load(std::memory_order_relaxed); }
 
 StreamReading readStream() {
     const std::lock_guard<std::mutex> hold(gRecordLock);

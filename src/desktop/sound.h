@@ -35,6 +35,11 @@ struct StreamReading {
 };
 StreamReading readStream();
 
+// How many buffers and reports have been published so far: a clock that has read the records
+// since needs no new read while this stays the same. Read without a lock: the frame loop's pacing
+// asks the clock some sixty times a frame, and on a device of one ARM processor each lock costs.
+uint32_t soundChanges();
+
 // The latest report of the sound server: the stream's frame reaching the loudspeaker at SDL's tick
 // count `ticks`, and how many reports there have been (none from SDL's audio).
 struct HeardReport {

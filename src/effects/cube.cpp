@@ -3,6 +3,7 @@
 #include "effects.h"
 #include "cube.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -56,16 +57,25 @@ constexpr float kScale = 80.0f;    // pixels per unit of projected size
 constexpr float kCentreX = 90.0f;  // left of and below the frame's centre
 constexpr float kCentreY = 180.0f;
 
-// The stripes of one row: pixel x takes the stripe colour where (x + y + s) mod 18 is below 9.
-// From a non-negative start the remainders run through lane[phase + x], no division per pixel.
-void stripeRow(uint32_t* row, int y, int s, const uint32_t* lane) {
+// The stripes of one row: pixel x takes the stripe colour where (x + y + s) mod 18 is below 9, and
+// keeps what it had elsewhere. Written a stripe at a time, without a look at the pixels between.
+void stripeRow(uint32_t* row, int y, int s) {
     if (y + s < 0) {  // negative times only: the sum changes sign along the row
         for (int x = 0; x < kWidth; ++x)
             if ((x + y + s) % kStripePeriod < kStripeWidth) row[x] = kStripe;
         return;
     }
-    const uint32_t* inStripe = lane + (y + s) % kStripePeriod;  // all ones on a stripe, else 0
-    for (int x = 0; x < kWidth; ++x) row[x] = (kStripe & inStripe[x]) | (row[x] & ~inStripe[x]);
+    // The first stripe begins where (x + y + s) mod 18 comes back to 0, or at the row's start when
+    // the row starts inside one.
+    const int phase = (y + s) % kStripePeriod;
+    int x = phase < kStripeWidth ? -phase : kStripePeriod - phase;
+    if (x < 0) {  // a stripe cut by the row's start
+        for (int i = 0; i < x + kStripeWidth; ++i) row[i] = kStripe;
+        x += kStripePeriod;
+    }
+    for (; x + kStripeWidth <= kWidth; x += kStripePeriod)  // whole stripes: nine stores, no test between
+        for (int i = 0; i < kStripeWidth; ++i) row[x + i] = kStripe;
+    for (int i = x; i < kWidth; ++i) row[i] = kStripe;  // and one cut by its end
 }
 
 }  // namespace
@@ -96,12 +106,10 @@ void effect5_init() {
 
 void effect5(uint32_t* frame, int32_t t) {
     const int s = t / kStripeStepMs;  // truncates toward zero
-    uint32_t lane[kWidth + kStripePeriod];
-    for (int j = 0; j < kWidth + kStripePeriod; ++j) lane[j] = j % kStripePeriod < kStripeWidth ? ~0u : 0u;
     size_t mixed = 0;  // the logo's mixed pixels passed so far
     for (int y = 0; y < kHeight; ++y) {
         uint32_t* row = frame + y * kWidth;
-        stripeRow(row, y, s, lane);
+        stripeRow(row, y, s);
         // The logo over the stripes, logoOver for every pixel: a copy where it covers, the blend
         // where it is mixed (looked up when the pixel below is black or a stripe), and nothing
         // where it is clear, as most of it is.

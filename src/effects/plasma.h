@@ -1,4 +1,4 @@
-// plasma.h: the picture-over-plasma scenes' start-up tables and their row routine, shared with the tests.
+// plasma.h: the picture-over-plasma scenes' portraits, prepared at start-up.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -17,10 +17,3 @@ struct Portrait {
 };
 
 void preparePortrait(Portrait& portrait, const uint8_t* picture);
-
-// One frame row of 320 pixels: portrait row y over the plasma colours plasmaWords[plasmaIndex[x]]
-// (row u, column v of the plasma as u * 256 + v). Bare pixels show the plasma, covered ones the
-// picture, mixed ones the blend with red and green rounded down after the sum and blue rounded
-// down per term. plasmaIndex is read only where the portrait does not cover the plasma.
-void plasmaBehindRow(uint32_t* out, const Portrait& portrait, int y, const uint16_t* plasmaIndex,
-                     const uint32_t* plasmaWords);

@@ -10,9 +10,10 @@
 #include "tables.h"
 
 // Channel-wise truncated mean of two pixels, top byte 0: (p + q) >> 1 per channel is
-// (p >> 1) + (q >> 1) + (the carry both low bits make together).
+// (p & q) + ((p ^ q) >> 1), since p + q = 2 (p & q) + (p ^ q). A step fewer on the device than
+// halving each and adding the carry of the low bits.
 static inline uint32_t meanPixel(uint32_t a, uint32_t b) {
-    return ((a >> 1) & 0x7F7F7Fu) + ((b >> 1) & 0x7F7F7Fu) + (a & b & 0x010101u);
+    return (a & b & 0xFFFFFFu) + (((a ^ b) >> 1) & 0x7F7F7Fu);
 }
 
 // The source of a coordinate: a fraction 1 / 2^s of its distance nearer to the centre, the

@@ -21,6 +21,12 @@ int playSong(SongPlayer& player, int16_t* out, int frames) {
     return handed;
 }
 
+int64_t mixAhead(const SongPlayer& player, int64_t frame, int chunks) {
+    for (int i = 0; i < chunks && songMixed() < frame; ++i)
+        if (!mixSongChunk(player.position.load(std::memory_order_acquire))) break;
+    return songMixed();
+}
+
 void seekSong(SongPlayer& player, int64_t frame) {
     player.position.store(int32_t(std::clamp<int64_t>(frame, 0, INT32_MAX)), std::memory_order_release);
     player.moves.fetch_add(1, std::memory_order_acq_rel);

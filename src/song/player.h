@@ -18,6 +18,11 @@ struct SongPlayer {
 // Returns the frames of song handed (0 to frames).
 int playSong(SongPlayer& player, int16_t* out, int frames);
 
+// Mixes the song on toward sample frame `frame`, at most `chunks` chunks of it, but in a song that
+// keeps a ring (song.h) never over what the player has still to hand: the step of a player that
+// mixes a short way ahead. Returns the frames mixed by then.
+int64_t mixAhead(const SongPlayer& player, int64_t frame, int chunks);
+
 // A new position, from any thread; the next fill starts there.
 void seekSong(SongPlayer& player, int64_t frame);
 
