@@ -119,6 +119,9 @@ const showTimes = () => execFileSync('/bin/sh', ['-c', '. scripts/frames.sh && f
 // client writing silence into a sink of its own, keeps as much: when it ran dry, a stall of the
 // machine would have broken any player with that queue, and the run is not judged.
 const kEngineQueue = { chromium: 70, firefox: 200, webkit: 200 };
+// The song's breaks one underrun of the engine's own stream may explain: the half seconds of the
+// recording at and just after it.
+const kBreaksPerUnderrun = 2;
 
 // Scene cuts: the first five have clear musical onsets; the last ends the radial blur, which a
 // seek into the blur plays through.
@@ -428,13 +431,17 @@ for (const engine of engines) describe(engine, () => {
     // hand, which no page can help, and a page that plays a plain tone the same way gets the
     // same now and then on this machine. So the breaks of a run in which the engine's own stream
     // ran dry, and the cuts heard within a second and a half after such a break (while the
-    // engine's clock follows its output), are reported and not judged. Everything else is judged
-    // in every engine, and the picture is held to its sound all through every run.
+    // engine's clock follows its output), are reported and not judged: no more than two breaks
+    // for each time it ran dry, since a stream that ran dry once does not break the song for
+    // seconds (WebKitGTK's element, sought back, once played the wrong part of the song for seven
+    // seconds, fourteen breaks, with one underrun beside them). Everything else is judged in every
+    // engine, and the picture is held to its sound all through every run.
     const canary = found.underruns.canary ?? 0;
     const ours = new Set(['canary', 'silence', 'click']);  // the streams the test plays itself
     const own = Object.entries(found.underruns)
       .reduce((sum, [stream, count]) => sum + (ours.has(stream) ? 0 : count), 0);
     const starvedBy = `${canary} underruns of the canary, ${own} of the engine's own stream`;
+    const ranDry = own > 0 && found.breaks.length <= kBreaksPerUnderrun * own;
     // A sink that ran dry rewinds, and the recording may lose the wall clock's time with it.
     if (found.error && canary + own > 0) return t.skip(`the machine starved the run (${starvedBy}): ${found.error}`);
     assert.equal(found.error, undefined, found.error);
@@ -463,11 +470,11 @@ for (const engine of engines) describe(engine, () => {
       }
       assert.deepEqual(faults, [], `${engine}: ${name}`);
     });
-    await judge('the song never breaks and never bursts', [...problems, ...found.breaks, ...found.bursts], own > 0);
+    await judge('the song never breaks and never bursts', [...problems, ...found.breaks, ...found.bursts], ranDry);
     // A frame stays on the canvas a refresh: WebKit hands frames over at its own pace, so half its
     // interval is allowed on top.
     const slack = engine === 'webkit' ? found.frameInterval / 2 : 0;
-    const excused = (c) => own > 0 && c.afterBreak;
+    const excused = (c) => ranDry && c.afterBreak;
     if (found.cuts.some(excused)) console.log(`${engine}: cuts just after a break of the engine's own stream, not judged: ${found.cuts.filter(excused).map((c) => c.cut).join(', ')}`);
     // A cut's frame that came after refreshes the page missed (its main thread kept from running
     // on a busy machine) is late by what was missed, whatever the clock: that much more is allowed
