@@ -56,13 +56,11 @@ export function songReady(onReady, onFail) {
   }
   const song = new Blob([file], { type: 'audio/wav' });
   audio = new Audio();
-  // WebKit's element, told to read ahead, keeps what it read in a cache of its own, and a seek
-  // back into it played on from where the reading had got to (a seek from 19.3 s to 15 s played
-  // from 26.9 s for seven seconds, its clock saying 15) in every try here; read as it plays, it
-  // seeks right. Firefox's clock, read as it plays, ran 25 to 40 ms behind its sound for
-  // seconds in two runs of four, and read ahead in none; so WebKit reads as it plays, the others
-  // ahead. Either way the element reads enough to play before the start is offered.
-  audio.preload = navigator.vendor === 'Apple Computer, Inc.' ? 'metadata' : 'auto';
+  // Not 'auto': WebKitGTK then keeps what it read ahead in a cache of its own, and a seek back
+  // into it played on from where the reading had got to (a seek from 19.3 s to 15 s played from
+  // 26.9 s for seven seconds, its clock saying 15) in every try here; read as it plays, it seeks
+  // right. The element still reads enough to play before the start is offered.
+  audio.preload = 'metadata';
   audio.addEventListener('canplay', onReady, { once: true });
   audio.src = URL.createObjectURL(song);
   // The browser paused it (a call on a phone, another player taking the sound): so is the show.
