@@ -39,8 +39,8 @@ const kSpeed = 150e6;              // ARM instructions a second: a 200 MHz ARM92
 const kPeriod = 10000;             // µs: the quota is handed out in slices of this
 const kRefreshHz = 59.95;          // as the desktop's playback test, for the same reason
 const kMissedShare = 0.01;         // of the refreshes after the first second
-const kCutTolerance = 15;          // ms: the device's target, and the bound on the early side
-const kNoticed = 45;               // ms a picture may trail its sound before viewers notice
+const kCutTolerance = 15;          // ms: the device's target, a figure here
+const kNoticed = 45;               // ms a picture may trail its sound, or lead it, before viewers notice
 const kSlice = kPeriod / 1000;     // ms a frame may wait on the late side for the quota's next slice
 const kCuts = [8800, 17000, 34500, 51000, 59600, 85300];  // cuts whose music has a clear onset
 const kSeekTo = 40000;             // a start this far in waits some 2 s for its song on the device
@@ -309,11 +309,15 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
     // within 1.0 M, every whole pass within 2.0 M): here it is a figure, set against the device's
     // target, since qemu's own work (translating code, system calls, its threads) counts against
     // the quota and makes the stand-in a pessimistic device whose frames come late by tens of
-    // milliseconds now and then, more on a slower or busier machine. So the cuts are a figure
-    // against the device's 15 ms too, and what is judged is what a fault of the program shows: a
-    // break, a picture ahead of its sound, or one trailing it by as much as viewers notice, on
-    // top of the quota's slice (a frame ready just after the quota ran out waits up to a slice)
-    // and, for a cut whose frame followed missed refreshes, the time missed, which is said.
+    // milliseconds now and then, more on a slower or busier machine; its sound thread, held to
+    // the same slices, comes late too, so a picture may lead its sound by more than 15 ms as well
+    // (17.8 ms once on a slower machine than this). So the cuts are a figure against the
+    // device's 15 ms too, and what is judged is what a fault of the program shows: a break, a
+    // picture leading its sound by as much as viewers notice (who notice a sound that comes late
+    // later than one that comes early), or trailing it by that much on top of the quota's slice
+    // (a frame ready just after the quota ran out waits up to a slice) and, for a cut whose frame
+    // followed missed refreshes, the time missed, which is said. The desktop's playback test
+    // holds the same clock to 20 ms.
     console.log(`the device's target of at most ${kMissedShare * 100} % of the refreshes missed after the first second: ` +
                 `${share <= kMissedShare ? 'met' : `not met on this stand-in (${(share * 100).toFixed(2)} %)`}`);
     const outside = (found.cuts ?? []).filter((c) => Math.abs(c.ms) > kCutTolerance).map((c) => `${c.cut} (${c.ms.toFixed(1)} ms)`);
@@ -327,7 +331,7 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
     if (late.length) console.log(`cuts whose frame followed missed refreshes, allowed the time missed on the late side: ${late.join(', ')}`);
     for (const c of found.cuts ?? [])
       if (!c.clean) faults.push(`cut ${c.cut}: the frames around it do not show one clean change of scene`);
-      else if (c.ms > kCutTolerance || c.ms < -(kNoticed + kSlice + missed(c)))
+      else if (c.ms > kNoticed || c.ms < -(kNoticed + kSlice + missed(c)))
         (explains(c.wall) ? stalled : faults).push(`cut ${c.cut} heard ${c.ms.toFixed(1)} ms after it was shown`);
     if ((found.cuts ?? []).length !== kCuts.length) faults.push(`${(found.cuts ?? []).length} of the ${kCuts.length} cuts heard`);
     (found.breaks ?? []).forEach((b, i) => (explains(found.breakWalls[i]) ? stalled : faults).push(`break ${b}`));
