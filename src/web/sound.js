@@ -17,6 +17,7 @@ let heldFrame = 0;           // the song frame shown while not playing
 let interrupted = () => {};
 let failed = () => {};
 let watchingOutputs = false;
+let played = false;          // the element has played: a start is then a seek
 
 export function attachProgram(module) { program = module; }
 const songLength = () => program._songFrames();
@@ -118,10 +119,13 @@ function moveTo(frame, afresh = false) {
   clock.reset();
 }
 
-// Plays on from where the show is held. Always by a seek: an element that merely goes on after a
-// pause plays on into the output as it was, and Firefox's clock then put the sound 50 to 70 ms
-// ahead of it for ten seconds (the server's timing, smoothed, settling again); after a seek its
-// output starts afresh, as at the first start, and its clock is right at once.
+// Plays on from where the show is held. After the first start always by a seek: an element that
+// merely goes on after a pause plays on into the output as it was, and Firefox's clock then put
+// the sound 50 to 70 ms ahead of it for ten seconds (the server's timing, smoothed, settling
+// again); after a seek its output starts afresh and its clock is right at once. Not at the first
+// start, where the element has not played and stands where the show starts: sought just as it
+// began to play, Firefox's clock fell 50 to 100 ms behind its sound over the first five seconds
+// and took ten more to come back, in four runs of seven.
 export function play() {
   playing = true;
   sayNoSound(!outputListed);  // an output that failed before is tried again
@@ -129,7 +133,8 @@ export function play() {
   if (audio.paused) audio.play().catch((error) => { if (error && error.name === 'NotAllowedError' && playing) interrupted(); });
   // The seek after the play: WebKitGTK's element, sought while paused and then played, says it
   // plays and stands where it was sought for good.
-  moveTo(heldFrame, true);
+  moveTo(heldFrame, played);
+  played = true;
 }
 
 // Stops playing; answers the song frame the sound stops at, where the element says it stopped.
