@@ -119,29 +119,22 @@ function moveTo(frame, afresh = false) {
   clock.reset();
 }
 
-// Plays on from where the show is held. After the first start always by a seek, and the play
-// once it has landed: an element that merely goes on after a pause plays on into the output as it
-// was, and Firefox's clock then put the sound 50 to 70 ms ahead of it for ten seconds (the
-// server's timing, smoothed, settling again); sought just as it began to play, its clock fell 50
-// to 170 ms behind its sound for five to ten seconds (the first start, four runs of seven; a
-// resume, two runs of seven); sought first and played on from there, its output starts afresh and
-// its clock is right. The first start plays at once, inside the viewer's click, which is what
-// lets the element play at all, and seeks after only when the show starts elsewhere (a `#t=`
-// link): an element that has not played stands where the show starts.
+// Plays on from where the show is held. After the first start always by a seek: an element that
+// merely goes on after a pause plays on into the output as it was, and Firefox's clock then put
+// the sound 50 to 70 ms ahead of it for ten seconds (the server's timing, smoothed, settling
+// again); after a seek its output starts afresh. Not at the first start, where the element has
+// not played and stands where the show starts: sought just as it began to play, Firefox's clock
+// fell 50 to 100 ms behind its sound over the first five seconds and took ten more to come back,
+// in four runs of seven. (After a resume it did so too, once in eight; sought first and played
+// once the seek had landed, WebKitGTK's element stood, as below.)
 export function play() {
   playing = true;
   sayNoSound(!outputListed);  // an output that failed before is tried again
   // Refused (a browser that wants a click first): paused, and play is offered on the picture.
-  const start = () => {
-    if (playing && audio.paused) audio.play().catch((error) => { if (error && error.name === 'NotAllowedError' && playing) interrupted(); });
-  };
-  if (played) {
-    moveTo(heldFrame, true);
-    audio.addEventListener('seeked', start, { once: true });
-  } else {
-    start();
-    moveTo(heldFrame);
-  }
+  if (audio.paused) audio.play().catch((error) => { if (error && error.name === 'NotAllowedError' && playing) interrupted(); });
+  // The seek after the play: WebKitGTK's element, sought while paused and then played, says it
+  // plays and stands where it was sought for good.
+  moveTo(heldFrame, played);
   played = true;
 }
 
