@@ -44,7 +44,6 @@ const kNoticed = 45;               // ms a picture may trail its sound, or lead 
 const kSlice = kPeriod / 1000;     // ms a frame may wait on the late side for the quota's next slice
 const kCuts = [8800, 17000, 34500, 51000, 59600, 85300];  // cuts whose music has a clear onset
 const kSeekTo = 40000;             // a start this far in waits some 2 s for its song on the device
-const kCalibration = ['--range', '0:4000:17', '--format', 'raw'];  // 236 frames of the clock
 const toolchainRoot = '/usr/arm-linux-gnueabi';
 const cgroupRoot = '/sys/fs/cgroup/cpu';
 // The counted render runs with the sysroot's libraries, as make bench-arm counts it.
@@ -117,30 +116,20 @@ async function finished(child, ms) {
   return { status: child.exitCode, output };
 }
 
-// The calibration render's ARM instructions, counted as make bench-arm counts (scripts/arm.sh):
-// a few minutes under qemu's log, so kept beside the build for as long as the program is the same.
+// The calibration render's ARM instructions and its options (scripts/count-calibration.sh, which
+// keeps the count beside the build for as long as the program is the same).
 function countCalibration() {
-  const binary = readFileSync(armRender);
-  const key = `${binary.length}-${execFileSync('sha256sum', [armRender], { encoding: 'utf8' }).split(' ')[0]} ${kCalibration.join(' ')}`;
-  const kept = join(arm, 'calibration.count');
-  if (existsSync(kept)) {
-    const [keptKey, count] = readFileSync(kept, 'utf8').split('\n');
-    if (keptKey === key) return Number(count);
-  }
-  const out = join(scratch, 'counted');
-  mkdirSync(out, { recursive: true });
-  const counted = execFileSync('/bin/sh', ['-c', `arm="$0" && . "${root}/scripts/arm.sh" && countAll "$@"`, arm, armRender,
-    ...kCalibration, '--out', out], { encoding: 'utf8', maxBuffer: 1 << 20 }).trim();
-  assert.match(counted, /^\d+$/, `the calibration render was not counted: ${counted}`);
-  writeFileSync(kept, `${key}\n${counted}\n`);
-  return Number(counted);
+  const line = execFileSync(join(root, 'scripts/count-calibration.sh'), [arm], { encoding: 'utf8' }).trim();
+  const [count, ...options] = line.split(' ');
+  assert.match(count, /^\d+$/, `the calibration render was not counted: ${line}`);
+  return { instructions: Number(count), options };
 }
 
 // The share of a processor at which the counted render runs at kSpeed: timed three times, each at
 // the share the speeds so far point to (their median per share of a processor), since runs at one
 // share differ by up to a tenth here. The frames go to memory, not to a disk whose writing back
 // would be timed too. Answers the share, every timing and the speed expected, or why there is none.
-async function calibrate(group, processor, instructions) {
+async function calibrate(group, processor, { instructions, options }) {
   const timings = [], perShare = [];
   let share = 0.14;
   for (let tries = 0; tries < 3; ++tries) {
@@ -148,7 +137,7 @@ async function calibrate(group, processor, instructions) {
     const out = join(existsSync('/dev/shm') ? '/dev/shm' : scratch, `show-device-${process.pid}-${tries}`);
     const started = wallNow();
     const child = inGroup(group, processor, ['qemu-arm', '-cpu', 'arm926', '-L', toolchainRoot, '-E', `LD_LIBRARY_PATH=${libraryPath}`,
-      armRender, ...kCalibration, '--out', out]);
+      armRender, ...options, '--out', out]);
     await exited(child);
     const seconds = wallNow() - started;
     rmSync(out, { recursive: true, force: true });
@@ -234,11 +223,11 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
   mkdirSync(folder, { recursive: true });
   let sound, stalls;
   try {
-    const instructions = countCalibration();
+    const counted = countCalibration();
     const processor = await quietProcessor();
-    const calibration = await calibrate(group, processor, instructions);
+    const calibration = await calibrate(group, processor, counted);
     const timings = calibration.timings.map((c) => `${(c.share * 100).toFixed(1)} %: ${c.seconds.toFixed(2)} s, ${(c.speed / 1e6).toFixed(0)} M a second`);
-    console.log(`calibration: ${(instructions / 1e6).toFixed(1)} M instructions (render ${kCalibration.join(' ')}) on processor ${processor}: ` +
+    console.log(`calibration: ${(counted.instructions / 1e6).toFixed(1)} M instructions (render ${counted.options.join(' ')}) on processor ${processor}: ` +
                 `${timings.join('; ')}${calibration.share ? `; the stand-in at ${(calibration.share * 100).toFixed(1)} %` : ''}`);
     if (calibration.why) return t.skip(`the machine could not give the stand-in its speed: ${calibration.why}`);
     group.setShare(calibration.share);
