@@ -476,17 +476,19 @@ for (const engine of engines) describe(engine, () => {
 
     const starved = canary > 0 || found.longestStall > 1;
     let kept = null;  // a failing run's logs, kept beside the test's output
+    const keepFailed = (faults) => {
+      if (!faults.length || kept) return;
+      kept = join(dirname(site), 'failed-runs', `${engine}-${new Date().toISOString().replace(/[:.]/g, '-')}`);
+      keepRun(kept);
+      console.log(`${engine}: the run's recording and logs are kept in ${kept}`);
+    };
     const judge = (name, faults, excused = false) => t.test(name, (s) => {
       if (faults.length && (starved || excused)) {
         const why = starved ? 'the machine starved the run' : 'the engine\'s own queue ran dry';
         s.skip(`${why} (${starvedBy}, frames stalled up to ${found.longestStall.toFixed(2)} s): ${faults.join('; ')}`);
         return;
       }
-      if (faults.length && !kept) {
-        kept = join(dirname(site), 'failed-runs', `${engine}-${new Date().toISOString().replace(/[:.]/g, '-')}`);
-        keepRun(kept);
-        console.log(`${engine}: the run's recording and logs are kept in ${kept}`);
-      }
+      keepFailed(faults);
       assert.deepEqual(faults, [], `${engine}: ${name}`);
     });
     await judge('the song never breaks and never bursts', [...problems, ...found.breaks, ...found.bursts], ranDry);
@@ -534,6 +536,7 @@ for (const engine of engines) describe(engine, () => {
     const stray = strayFrom(found.heard, log.frames, moves);
     console.log(`${engine}: picture minus sound through the run (ms): ${stray.line}`);
     await t.test('the picture never strays more than 45 ms from its sound for over a second', () => {
+      keepFailed(stray.stretches);
       assert.deepEqual(stray.stretches, [], `${engine}: stretches of the run with the picture off its sound`);
     });
   });
