@@ -324,8 +324,11 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
         (explains(c.wall) ? stalled : faults).push(`cut ${c.cut} heard ${c.ms.toFixed(1)} ms after it was shown`);
     if ((found.cuts ?? []).length !== kCuts.length) faults.push(`${(found.cuts ?? []).length} of the ${kCuts.length} cuts heard`);
     (found.breaks ?? []).forEach((b, i) => (explains(found.breakWalls[i]) ? stalled : faults).push(`break ${b}`));
-    if (faults.length && canary > 0)
-      return t.skip(`the machine starved the run (${canary} underruns of the canary): not judged: ${faults.join('; ')}`);
+    // A click whose stream ran dry as it played is broken and cannot tie the recording to the wall
+    // clock: the machine starved the test's own player, as it starves the canary.
+    const brokenClicks = found.error ? found.clickUnderruns : 0;
+    if (faults.length && canary + brokenClicks > 0)
+      return t.skip(`the machine starved the run (${canary} underruns of the canary, ${brokenClicks} of the clicks): not judged: ${faults.join('; ')}`);
     if (!faults.length && stalled.length) return t.skip(`the machine stalled just before these, which are not judged: ${stalled.join('; ')}`);
     assert.deepEqual(faults, []);
   } finally {
