@@ -125,25 +125,34 @@ function countCalibration() {
   return { instructions: Number(count), options };
 }
 
+// The counted render timed once on the processor at the group's share: its seconds and speed, or
+// why it failed. The frames go to memory, not to a disk whose writing back would be timed too.
+async function timeRender(group, processor, { instructions, options }, share, name) {
+  group.setShare(share);
+  const out = join(existsSync('/dev/shm') ? '/dev/shm' : scratch, `show-device-${process.pid}-${name}`);
+  const started = wallNow();
+  const child = inGroup(group, processor, ['qemu-arm', '-cpu', 'arm926', '-L', toolchainRoot, '-E', `LD_LIBRARY_PATH=${libraryPath}`,
+    armRender, ...options, '--out', out]);
+  await exited(child);
+  const seconds = wallNow() - started;
+  rmSync(out, { recursive: true, force: true });
+  if (child.exitCode !== 0) return { why: `the calibration render failed with status ${child.exitCode}` };
+  return { share, seconds, speed: instructions / seconds };
+}
+
 // The share of a processor at which the counted render runs at kSpeed: timed three times, each at
 // the share the speeds so far point to (their median per share of a processor), since runs at one
-// share differ by up to a tenth here. The frames go to memory, not to a disk whose writing back
-// would be timed too. Answers the share, every timing and the speed expected, or why there is none.
-async function calibrate(group, processor, { instructions, options }) {
+// share differ by up to a tenth here; twice more when the host's own load made them differ by
+// more than a third. Answers the share, every timing, or why there is none.
+async function calibrate(group, processor, counted) {
   const timings = [], perShare = [];
   let share = 0.14;
-  for (let tries = 0; tries < 3; ++tries) {
-    group.setShare(share);
-    const out = join(existsSync('/dev/shm') ? '/dev/shm' : scratch, `show-device-${process.pid}-${tries}`);
-    const started = wallNow();
-    const child = inGroup(group, processor, ['qemu-arm', '-cpu', 'arm926', '-L', toolchainRoot, '-E', `LD_LIBRARY_PATH=${libraryPath}`,
-      armRender, ...options, '--out', out]);
-    await exited(child);
-    const seconds = wallNow() - started;
-    rmSync(out, { recursive: true, force: true });
-    if (child.exitCode !== 0) return { timings, why: `the calibration render failed with status ${child.exitCode}` };
-    timings.push({ share, seconds, speed: instructions / seconds });
-    perShare.push(instructions / seconds / share);
+  const spread = () => Math.max(...perShare) / Math.min(...perShare);
+  for (let tries = 0; tries < 3 || (tries < 5 && spread() > 4 / 3); ++tries) {
+    const timing = await timeRender(group, processor, counted, share, tries);
+    if (timing.why) return { timings, why: timing.why };
+    timings.push(timing);
+    perShare.push(timing.speed / share);
     share = kSpeed / quantile(perShare, 0.5);
   }
   if (share > 1) return { timings, why: `a whole processor runs ${(quantile(perShare, 0.5) / 1e6).toFixed(0)} M instructions a second` };
@@ -254,7 +263,11 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
 
     // The machine's own stalls excuse what they cover, and what is heard within the 1.5 s after.
     const excused = (from, to) => stalls.stalls.some(([at, seconds]) => at - seconds < to && at > from);
-    const explains = (wall) => stalls.stalls.some(([at]) => at > wall - 1.5 && at < wall + 0.1);
+    // So does a stretch in which the host took a fifth of the stand-in's processor in slices too
+    // short to stall the watchers: the show got less than its speed there.
+    const explains = (wall) => stalls.stalls.some(([at]) => at > wall - 1.5 && at < wall + 0.1) ||
+                               stalls.stolen(processor, wall - 1.5, wall + 0.1) > 0.2;
+    const stolen = stalls.stolen(processor, started, endedAt);
     const records = flips(log);
     const figures = frameFigures(records, started, excused);
     const found = checkRun(check, folder, { recording, song: reference.song, serverLog: sound.log, clicks, arrivals,
@@ -273,7 +286,8 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
                      `${found.breaks.length} breaks${found.breaks.map((b) => `: ${b}`).join('')}`);
     const canary = found.underruns?.canary ?? 0;
     console.log(`underruns ${JSON.stringify(found.underruns)}; the machine stalled the watchers ${stalls.stalls.length} times by over 25 ms, ` +
-                `at most ${Math.max(0, ...stalls.stalls.map(([, s]) => s * 1000)).toFixed(0)} ms`);
+                `at most ${Math.max(0, ...stalls.stalls.map(([, s]) => s * 1000)).toFixed(0)} ms, ` +
+                `and took ${(stolen * 100).toFixed(1)} % of the stand-in's processor`);
     assert.equal(ended.status, 0, `the show did not end by itself with status 0: ${ended.output}`);
 
     // A start far into the show: the song mixed from its start on one processor, with the waiting
@@ -293,6 +307,13 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
                 `the show's first frame ${((seekFlips[waited]?.wall ?? NaN) - seekStarted).toFixed(2)} s after the start`);
     assert.ok(bars.length >= 3 && waited > 0, 'the waiting picture did not show while the song was mixed');
     assert.ok(bars.every((filled, i) => i === 0 || filled >= bars[i - 1]) && bars.at(-1) > bars[0], 'the bar did not fill');
+
+    // The machine's speed once more, after the runs: a host whose load changed since the
+    // calibration gave the stand-in less than the device's speed (once 76 M a second at a share
+    // that had given 203 M), and what that starves is the machine's, not the program's.
+    const again = await timeRender(group, processor, counted, calibration.share, 'again');
+    const slowed = again.why ? again.why : again.speed < 0.85 * kSpeed ? `${(again.speed / 1e6).toFixed(0)} M instructions a second` : '';
+    console.log(`after the runs, the stand-in's share ran the counted render at ${again.why ?? `${(again.speed / 1e6).toFixed(0)} M instructions a second`}`);
 
     // The frame rate is a speed, held in instructions by make bench-arm (every window's drawing
     // within 1.0 M, every whole pass within 2.0 M): here it is a figure, set against the device's
@@ -327,8 +348,10 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
     // A click whose stream ran dry as it played is broken and cannot tie the recording to the wall
     // clock: the machine starved the test's own player, as it starves the canary.
     const brokenClicks = found.error ? found.clickUnderruns : 0;
-    if (faults.length && canary + brokenClicks > 0)
-      return t.skip(`the machine starved the run (${canary} underruns of the canary, ${brokenClicks} of the clicks): not judged: ${faults.join('; ')}`);
+    if (faults.length && (canary + brokenClicks > 0 || stolen > 0.05 || slowed))
+      return t.skip(`the machine starved the run (${canary} underruns of the canary, ${brokenClicks} of the clicks, ` +
+                    `${(stolen * 100).toFixed(1)} % of the processor taken by the host${slowed ? `, the stand-in at ${slowed} after the runs` : ''}): ` +
+                    `not judged: ${faults.join('; ')}`);
     if (!faults.length && stalled.length) return t.skip(`the machine stalled just before these, which are not judged: ${stalled.join('; ')}`);
     assert.deepEqual(faults, []);
   } finally {
