@@ -83,3 +83,27 @@ export function makeMediaClock() {
     },
   };
 }
+
+// An element that says it plays and stands for good: WebKitGTK's, now and then, after a seek (at
+// the sought point for 4 s, and 2 s before the song's end until the viewer did something else, in
+// two runs of eight on a busy machine here), where a pipeline that merely ran dry stands for well
+// under a second. Called once a frame with the page time (ms), the element's currentTime and
+// whether it should be playing; answers whether to seek it afresh where it stands now: after a
+// second of standing, then after twice as long each time, so that a pipeline slow to come back
+// is not kept from it.
+const kStuckAfter = 1000;  // ms
+export function makeStandWatch() {
+  let reading = null, since = 0, after = kStuckAfter;
+  return (now, current, wanted) => {
+    if (!wanted || current !== reading) {
+      reading = wanted ? current : null;
+      since = now;
+      after = kStuckAfter;
+      return false;
+    }
+    if (now - since < after) return false;
+    since = now;
+    after *= 2;
+    return true;
+  };
+}

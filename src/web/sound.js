@@ -3,7 +3,7 @@
 // file, so the browser's media pipeline plays it off the page's thread, seconds ahead, and keeps
 // the clock that says what has been heard (clock.js): the one it holds a video's picture to its
 // sound with, across stalls, pauses, seeks, hidden tabs and the platform's interruptions.
-import { makeMediaClock } from './clock.js';
+import { makeMediaClock, makeStandWatch } from './clock.js';
 import { sayNoSound } from './messages.js';
 
 export const kRate = 44100;  // the song's sample frames a second
@@ -12,6 +12,7 @@ const kTries = 4;            // loads of the song before the page says it cannot
 let program = null;
 let audio = null;
 const clock = makeMediaClock();
+const stuck = makeStandWatch();
 let playing = false;         // the viewer's wish: the song plays on
 let heldFrame = 0;           // the song frame shown while not playing
 let interrupted = () => {};
@@ -156,9 +157,12 @@ export function seek(frame) {
 
 const moving = () => playing && !audio.paused && !audio.seeking && audio.readyState >= HTMLMediaElement.HAVE_FUTURE_DATA;
 
-// Once a frame: notes the element's clock.
+// Once a frame: notes the element's clock, and seeks afresh an element that stands for good
+// where it says it plays.
 export function pump(now) {
-  if (audio) clock.observe(now, audio.currentTime, moving());
+  if (!audio) return;
+  clock.observe(now, audio.currentTime, moving());
+  if (stuck(now, audio.currentTime, playing && !audio.paused && !audio.ended)) moveTo(Math.round(audio.currentTime * kRate), true);
 }
 
 // The song frame heard at page time `when`: the show clock. Where the media stands (it starts,

@@ -1,12 +1,12 @@
 // clock.test.mjs: the page's show clock against the ways engines publish a media element's
 // currentTime: afresh at every read (Chromium, WebKit) or every 40 ms, seen at the next frame
 // (Firefox); on a page whose frames come late on a busy machine; through a media pipeline that
-// runs dry and stands, and a seek. The heard time must stay within a few milliseconds of the
+// runs dry and stands, and a seek; and an element that stands for good where it says it plays. The heard time must stay within a few milliseconds of the
 // truth, stand when the media stands, and never run ahead of it for long.
 //   node --test tests/web/clock.test.mjs
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { makeMediaClock } from '../../src/web/clock.js';
+import { makeMediaClock, makeStandWatch } from '../../src/web/clock.js';
 
 // A media element playing from `from` seconds, heard `bias` s behind what it reports, publishing
 // its position every `publish` ms (0: afresh at every read). `stand(ms)` stops its pipeline
@@ -105,4 +105,27 @@ test('a seek is followed at once, backwards or forwards, and a stopped clock say
   assert.equal(clock.heard(5000), null);
   clock.observe(5017, 61, true);
   assert.equal(clock.heard(5017), null, 'the first reading after a start is where it stood, not a move');
+});
+
+test('an element that stands for good where it says it plays is sought afresh, one that ran dry is not', () => {
+  // Frames at 60 a second from page time 0 for `seconds`, the element's reading given by `at`;
+  // answers the page times at which the watch asked for a seek.
+  const kicks = (at, seconds, wanted = () => true) => {
+    const watch = makeStandWatch(), asked = [];
+    for (let now = 0; now < seconds * 1000; now += 1000 / 60) if (watch(now, at(now), wanted(now))) asked.push(Math.round(now));
+    return asked;
+  };
+  const playing = (now) => 10 + now / 1000;
+  // Firefox publishes every 40 ms; a busy machine's pipeline stands 400 ms, twice.
+  const published = (now) => playing(Math.floor(now / 40) * 40);
+  const dry = (now) => (now > 2000 && now < 2400 ? 12 : now > 5000 && now < 5900 ? 15 : published(now));
+  assert.deepEqual(kicks(dry, 8), [], 'a pipeline that ran dry for a moment');
+  // Standing from 2 s on for good: sought after a second, then two and four more.
+  const stands = (now) => (now < 2000 ? playing(now) : 12);
+  assert.deepEqual(kicks(stands, 10).map((ms) => Math.round(ms / 100) / 10), [3, 5, 9]);
+  // It plays on after the first: watched afresh, it is sought again only after a second more.
+  const recovers = (now) => (now < 2000 ? playing(now) : now < 3100 ? 12 : now < 6000 ? 12 + (now - 3100) / 1000 : 14.9);
+  assert.deepEqual(kicks(recovers, 10).map((ms) => Math.round(ms / 100) / 10), [3, 7, 9]);
+  // Paused, or at its end, it is left alone however long it stands.
+  assert.deepEqual(kicks(stands, 10, (now) => now < 2000), []);
 });

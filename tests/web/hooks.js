@@ -10,7 +10,7 @@
   window.addEventListener('unhandledrejection', (event) => log.errors.push(String(event.reason)));
   // When the page got each key, click and seek-bar move: the test's actions land a driver's
   // round trip after it sends them.
-  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [] });
+  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [], seeks: [] });
   for (const type of ['keydown', 'click', 'input']) window.addEventListener(type, (event) => log.events.push([event.type, wall()]), true);
 
   // A browser without WebAssembly, on request (?without=WebAssembly).
@@ -30,10 +30,15 @@
     // The show time the page says it drew (its canvas's data-time), and the element's clock.
     log.frames.push({ at, grid, time: Number(this.canvas.dataset.time), media: media ? media.currentTime : null });
   };
-  // The page's media element, once it plays: its clock is logged with every frame.
+  // The page's media element, once it plays: its clock is logged with every frame, and its state
+  // is there for a test's message.
   let media = null;
+  window.showMedia = () => media && { time: media.currentTime, paused: media.paused, seeking: media.seeking,
+                                      readyState: media.readyState, seeks: log.seeks.map(([at, to]) => [Math.round(at - wall()), to]) };
   const play = HTMLMediaElement.prototype.play;
   HTMLMediaElement.prototype.play = function (...rest) {
+    // Every seek the element starts, the page's own among them (one where it stood for good).
+    if (media !== this) this.addEventListener('seeking', () => log.seeks.push([wall(), this.currentTime]));
     media = this;
     return play.apply(this, rest);
   };
