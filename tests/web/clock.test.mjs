@@ -1,8 +1,9 @@
 // clock.test.mjs: the page's show clock against the ways engines publish a media element's
 // currentTime: afresh at every read (Chromium, WebKit) or every 40 ms, seen at the next frame
 // (Firefox); on a page whose frames come late on a busy machine; through a media pipeline that
-// runs dry and stands, and a seek; and an element that stands for good where it says it plays. The heard time must stay within a few milliseconds of the
-// truth, stand when the media stands, and never run ahead of it for long.
+// runs dry and stands, and a seek. The heard time must stay within a few milliseconds of the
+// truth, stand when the media stands, and never run ahead of it for long. And an element that
+// stands for good where it says it plays must be sought afresh, one that ran dry must not.
 //   node --test tests/web/clock.test.mjs
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
