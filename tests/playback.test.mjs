@@ -35,10 +35,6 @@ const kCuts = [8800, 17000, 34500, 51000, 59600];
 const kFrom = 59000;  // the start, and Home's seek: 600 ms before the plasma's cut
 const kTolerance = 20, kMedianTolerance = 10;  // ms
 const kStall = 0.25;  // s without a flip: the machine did not run the show
-// Stalls of the machine itself in one run (its processors stopped for over 25 ms) beyond which it
-// is starved: quiet runs here see 0 to 8; runs with 20 to 53 came in spells, and a break or a late
-// cut then came where no stall over 25 ms was seen on its processor just before.
-const kStormStalls = 15;
 const kClicks = 8;
 
 after(() => rmSync(scratch, { recursive: true, force: true }));
@@ -239,8 +235,7 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
   // stopped) cannot tell a fault: say so rather than judge the measurement.
   const faults = [...breaks.map((b) => `break ${b}`), ...cutFailures];
   if (Math.abs(found.median) > kMedianTolerance) faults.push(`median ${found.median.toFixed(1)} ms`);
-  const stormy = stalls.stalls.length >= kStormStalls;
-  if (faults.length && (canary > 0 || longestStall > kStall || cyclesDropped > 0 || stormy))
+  if (faults.length && (canary > 0 || longestStall > kStall || cyclesDropped > 0 || stalls.stormy()))
     return t.skip(`the machine starved the show (${canary} underruns of the canary, ${cyclesDropped} graph cycles dropped, ` +
                   `frames stalled up to ${longestStall.toFixed(2)} s, the machine stalled ${stalls.stalls.length} times): not judged: ${faults.join('; ')}`);
   if (!faults.length && stalled.length) return t.skip(`the machine stalled or the server missed a cycle just before these, which are not judged: ${stalled.join('; ')}`);
