@@ -5,7 +5,9 @@
 // reading up to a frame after it was true; so each move is noted against the page's clock, and
 // the freshest of the last few, which was seen soonest after it was true, gives the offset
 // between the two clocks. Where the media stands (its pipeline ran dry, a busy machine kept it
-// from playing), the heard time stands with it, a little after the readings stop moving.
+// from playing), the heard time stands with it, a little after the readings stop moving. A
+// reading the page took after its own thread stood says nothing of that: WebKitGTK answers the
+// first read after such a stall with the position it gave before it.
 
 const kFreshest = 250;    // ms of moves the freshest is taken from
 const kDropMoves = 3;     // the latest moves, all surely below the freshest: the media stood since
@@ -13,6 +15,7 @@ const kPaceSpan = 1000;   // ms of moves whose spacing gives the engine's pace o
 const kStandsAfter = 2.5; // of those spacings without a move, the media stands
 const kLeast = 0.05;      // s the heard time runs on past the latest reading at least
 const kLeap = 0.5;        // s a move may run ahead of the page's clock before it is a seek
+const kAwaySteps = 2.5;   // of the page's usual spacings between frames, a gap is the page's own stall
 
 // The middle value (the upper of the two middle ones of an even count).
 export const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
@@ -25,6 +28,8 @@ export function makeMediaClock() {
   let last = null;        // the latest reading (s)
   let movedAt = -Infinity;
   let observedAt = null;
+  let away = 0;           // ms the page itself stood, in gaps between its looks, since the latest move
+  const looks = [];       // the latest spacings between the page's looks (ms)
 
   // How far past the latest reading the heard time may run: a few of the engine's usual spacings
   // between moves (a frame in Chromium, 40 ms in Firefox), beyond which the media stands.
@@ -40,6 +45,10 @@ export function makeMediaClock() {
     observe(now, reading, playing) {
       const before = observedAt;
       observedAt = now;
+      const gap = before === null ? 0 : now - before;
+      const stoodHere = looks.length && gap > kAwaySteps * median(looks);
+      if (gap > 0) looks.push(gap);
+      if (looks.length > 31) looks.shift();
       if (!playing) {
         this.reset();
         return;
@@ -52,6 +61,9 @@ export function makeMediaClock() {
         last = reading;
         movedAt = now;
         moves.push([now, reading - now / 1000, reading - (before ?? now - 1000 / 60) / 1000]);
+        away = 0;
+      } else if (stoodHere) {
+        away += gap;
       }
       while (moves.length > 1 && moves[0][0] < now - kPaceSpan) moves.shift();
     },
@@ -73,13 +85,15 @@ export function makeMediaClock() {
         moves.splice(0, moves.length - kDropMoves);
         offset = latest;
       }
-      // Never past what the latest reading allows, and never far past the reading itself.
-      return Math.min(when / 1000 + offset, when / 1000 + moves[moves.length - 1][2], last + reach());
+      // Never past what the latest reading allows, and never far past the reading itself, but
+      // for the time the page did not look.
+      return Math.min(when / 1000 + offset, when / 1000 + moves[moves.length - 1][2], last + reach() + away / 1000);
     },
     reset() {
       moves.length = 0;
       last = null;
       movedAt = -Infinity;
+      away = 0;
     },
   };
 }
