@@ -19,6 +19,7 @@ let interrupted = () => {};
 let failed = () => {};
 let watchingOutputs = false;
 let played = false;          // the element has played: a start is then a seek
+let ownPauses = 0;           // pauses the page asked of the element itself, whose events are not the browser's
 
 export function attachProgram(module) { program = module; }
 const songLength = () => program._songFrames();
@@ -66,7 +67,10 @@ export function songReady(onReady, onFail) {
   audio.addEventListener('canplay', onReady, { once: true });
   audio.src = URL.createObjectURL(song);
   // The browser paused it (a call on a phone, another player taking the sound): so is the show.
-  audio.addEventListener('pause', () => { if (playing && !audio.ended) interrupted(); });
+  audio.addEventListener('pause', () => {
+    if (ownPauses) --ownPauses;
+    else if (playing && !audio.ended) interrupted();
+  });
   // An error after which the element still plays is its output failing (Firefox's, without a
   // sound server): it goes on by its own clock, silent. Before the song was read, WebKitGTK now
   // and then refuses a file it plays the next time (one load in eight here): it is loaded again,
@@ -157,12 +161,19 @@ export function seek(frame) {
 
 const moving = () => playing && !audio.paused && !audio.seeking && audio.readyState >= HTMLMediaElement.HAVE_FUTURE_DATA;
 
-// Once a frame: notes the element's clock, and seeks afresh an element that stands for good
-// where it says it plays.
+// Once a frame: notes the element's clock, and starts afresh an element that stands for good
+// where it says it plays. A seek alone did not move WebKitGTK's (ready to play, not seeking, its
+// clock 2 ms past the sought point, sought twice more in vain), as if its pipeline had stayed
+// paused; so it is paused and played, and sought where it stands, as a resume does.
 export function pump(now) {
   if (!audio) return;
   clock.observe(now, audio.currentTime, moving());
-  if (stuck(now, audio.currentTime, playing && !audio.paused && !audio.ended)) moveTo(Math.round(audio.currentTime * kRate), true);
+  if (stuck(now, audio.currentTime, playing && !audio.paused && !audio.ended)) {
+    heldFrame = Math.round(audio.currentTime * kRate);
+    ++ownPauses;
+    audio.pause();
+    play();
+  }
 }
 
 // The song frame heard at page time `when`: the show clock. Where the media stands (it starts,

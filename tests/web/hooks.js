@@ -43,6 +43,22 @@
     return play.apply(this, rest);
   };
 
+  // The element's clock made to stand where it says it plays, as WebKitGTK's now and then does
+  // (its pipeline as if paused): seeks do not move it, a pause does.
+  const clock = Object.getOwnPropertyDescriptor(HTMLMediaElement.prototype, 'currentTime');
+  let stands = null;
+  Object.defineProperty(HTMLMediaElement.prototype, 'currentTime', {
+    configurable: true,
+    get() { return stands ?? clock.get.call(this); },
+    set(seconds) { clock.set.call(this, seconds); },
+  });
+  const pause = HTMLMediaElement.prototype.pause;
+  HTMLMediaElement.prototype.pause = function (...rest) {
+    stands = null;
+    return pause.apply(this, rest);
+  };
+  window.standMedia = () => { stands = media.currentTime; return stands; };
+
   // The handlers the page gives the platform's media controls, for the test to act as the
   // platform does (a lock screen, a headset's button).
   window.sessionActions = {};

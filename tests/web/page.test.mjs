@@ -338,6 +338,27 @@ for (const engine of engines) describe(engine, () => {
     await page.close();
   });
 
+  engineTest('an element that stands where it says it plays is started afresh, and the show plays on', async () => {
+    const page = await browser.open(await siteCopy('site'));
+    await page.waitFor(ready, null, 60000, 'the start button');
+    await page.click('#overlay');
+    await wait(1000);
+    const stood = await page.evaluate(() => window.standMedia());
+    // Standing, then started afresh where it stood: the show goes on from there, playing, and
+    // offers no play button, since the pause it took was the page's own.
+    await page.waitFor((from) => window.showMedia().time > from + 0.5, stood, 5000, 'the element playing on')
+      .catch(() => {});
+    const media = await page.evaluate(() => window.showMedia());
+    assert.ok(media.time > stood + 0.5 && !media.paused, `the element stood at ${stood} s: ${JSON.stringify(media)}`);
+    assert.ok(media.seeks.some(([, to]) => Math.abs(to - stood) < 0.01), `not sought where it stood: ${JSON.stringify(media)}`);
+    assert.deepEqual(await page.evaluate((source) => [document.getElementById('play').textContent, new Function(`return (${source})`)()('overlay')],
+                                         shown.toString()), ['pause', false]);
+    const time = await showTime(page);
+    assert.ok(time > stood * 1000 + 400, `the show at ${time} ms`);
+    assert.deepEqual(await errorsOf(page), []);
+    await page.close();
+  });
+
   engineTest('a page visited once plays with the network gone', async (t) => {
     if (!browser.offline) return t.skip('this engine\'s driver cannot take the network away');
     const url = await siteCopy('site');
