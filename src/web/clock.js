@@ -102,7 +102,7 @@ export function makeMediaClock() {
 // the sought point for 4 s, and 2 s before the song's end until the viewer did something else, in
 // two runs of eight on a busy machine here), where a pipeline that merely ran dry stands for well
 // under a second. Called once a frame with the page time (ms), the element's currentTime and
-// whether it should be playing; answers whether to seek it afresh where it stands now: after a
+// whether it should be playing; answers whether to start it afresh where it stands now: after a
 // second of standing, then after twice as long each time, so that a pipeline slow to come back
 // is not kept from it.
 const kStuckAfter = 1000;  // ms
