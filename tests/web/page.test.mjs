@@ -124,6 +124,19 @@ const kEngineQueue = { chromium: 70, firefox: 200, webkit: 200 };
 // recording at and just after it.
 const kBreaksPerUnderrun = 2;
 
+// The page's wall clock (its time origin and its monotonic clock) against the test's, in ms, and
+// the half round trip within which that holds. Each reads the machine's clock once, at its start:
+// a machine whose clock was stepped between (a virtual machine restored from a snapshot here, the
+// kernel saying "crng reseeded due to virtual machine fork": Firefox's page 590 ms from the test)
+// sets them apart for good, and one stepped in the run cannot be timed.
+const kClockStep = 5;  // ms beyond the round trips
+async function pageClock(page) {
+  const sent = wallNow();
+  const read = await page.evaluate(() => performance.timeOrigin + performance.now());
+  const back = wallNow();
+  return { ms: read - ((sent + back) / 2) * 1000, within: ((back - sent) / 2) * 1000 };
+}
+
 // Scene cuts: the first five have clear musical onsets; the last ends the radial blur, which a
 // seek into the blur plays through.
 const kCuts = [8800, 17000, 34500, 51000, 59600, 85300];
@@ -387,7 +400,7 @@ for (const engine of engines) describe(engine, () => {
     const busy = tieToTest(spawn(process.execPath, ['-e', 'for (;;);'], { stdio: 'ignore' }));
     const moves = [];  // {what, wall: when the test sent it, then when the page got it (s), song: the song frame it goes to}
     const problems = [];
-    let page, runStart, log;
+    let page, runStart, log, clockBefore, clockAfter;
     const clicks = [];
     try {
       clicks.push(...await sound.click(reference.click));
@@ -403,6 +416,7 @@ for (const engine of engines) describe(engine, () => {
       const at = (seconds) => wait(Math.max(0, (runStart + seconds - wallNow()) * 1000));
       const stall = (ms) => page.evaluate((ms) => { const end = performance.now() + ms; while (performance.now() < end); }, ms);
       const space = () => page.press(' ');
+      clockBefore = await pageClock(page);
       runStart = wallNow();
       await act('start', 0, () => page.click('#overlay'));
       await at(5.5);
@@ -449,6 +463,7 @@ for (const engine of engines) describe(engine, () => {
       await act('pause', null, space);
       await wait(1500);
       log = await page.evaluate(() => window.showLog);
+      clockAfter = await pageClock(page);
       const said = await page.evaluate(() => document.getElementById('message').textContent);
       if (said) problems.push(`the page said: ${said}`);
       clicks.push(...await sound.click(reference.click));
@@ -458,6 +473,17 @@ for (const engine of engines) describe(engine, () => {
       await stopRecording();
       await page?.close();
     }
+
+    // The page's times in the test's clock. A clock stepped in the run leaves no time to trust.
+    const step = Math.abs(clockAfter.ms - clockBefore.ms) - clockAfter.within - clockBefore.within;
+    if (step > kClockStep)
+      return t.skip(`the machine's clock was stepped in the run: the page's clock ${clockBefore.ms.toFixed(1)} ms from the test's at the start, ` +
+                    `${clockAfter.ms.toFixed(1)} at the end`);
+    const apart = Math.abs(clockBefore.ms) > clockBefore.within + kClockStep ? clockBefore.ms : 0;
+    if (apart) console.log(`${engine}: the page's clock ${apart.toFixed(1)} ms from the test's all through the run (stepped before it), taken off`);
+    for (const frame of log.frames) frame.at -= apart;
+    for (const event of log.events) event[1] -= apart;
+    for (const seek of log.seeks) seek[0] -= apart;
 
     // Each action from when the page got it (the driver takes a round trip to deliver it).
     const lags = [];
