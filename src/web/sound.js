@@ -67,6 +67,7 @@ export function songReady(onReady, onFail) {
   audio.addEventListener('canplay', onReady, { once: true });
   audio.src = URL.createObjectURL(song);
   // The browser paused it (a call on a phone, another player taking the sound): so is the show.
+  // Not a pause the page asked for itself, whose event may come after the viewer played again.
   audio.addEventListener('pause', () => {
     if (ownPauses) --ownPauses;
     else if (playing && !audio.ended) interrupted();
@@ -83,6 +84,7 @@ export function songReady(onReady, onFail) {
       URL.revokeObjectURL(audio.src);
       audio.src = URL.createObjectURL(song);
       audio.load();
+      ownPauses = 0;  // loading drops the events still to come
       if (playing) play();
     } else {
       failed(audio.error && (audio.error.message || `media error ${audio.error.code}`));
@@ -143,11 +145,19 @@ export function play() {
   played = true;
 }
 
+// Pauses the element as the page's own wish: its pause event, which comes a task or more later
+// (after a play that came quickly after, a media key pressed twice), is then not the browser's.
+function pauseElement() {
+  if (audio.paused) return;
+  ++ownPauses;
+  audio.pause();
+}
+
 // Stops playing; answers the song frame the sound stops at, where the element says it stopped.
 export function pause() {
   if (!playing) return heldFrame;
   playing = false;
-  audio.pause();
+  pauseElement();
   clock.reset();
   heldFrame = Math.min(Math.round(audio.currentTime * kRate), songLength());
   return heldFrame;
@@ -170,8 +180,7 @@ export function pump(now) {
   clock.observe(now, audio.currentTime, moving());
   if (stuck(now, audio.currentTime, playing && !audio.paused && !audio.ended)) {
     heldFrame = Math.round(audio.currentTime * kRate);
-    ++ownPauses;
-    audio.pause();
+    pauseElement();
     play();
   }
 }
