@@ -20,6 +20,7 @@ let failed = () => {};
 let watchingOutputs = false;
 let played = false;          // the element has played: a start is then a seek
 let ownPauses = 0;           // pauses the page asked of the element itself, whose events are not the browser's
+let reloading = false;       // the element is being loaded afresh, its clock at 0 until it plays from heldFrame
 
 export function attachProgram(module) { program = module; }
 const songLength = () => program._songFrames();
@@ -67,10 +68,11 @@ export function songReady(onReady, onFail) {
   audio.addEventListener('canplay', onReady, { once: true });
   audio.src = URL.createObjectURL(song);
   // The browser paused it (a call on a phone, another player taking the sound): so is the show.
-  // Not a pause the page asked for itself, whose event may come after the viewer played again.
+  // Not a pause the page asked for itself, whose event may come after the viewer played again,
+  // nor one a load of its own may bring.
   audio.addEventListener('pause', () => {
     if (ownPauses) --ownPauses;
-    else if (playing && !audio.ended) interrupted();
+    else if (playing && !audio.ended && !reloading) interrupted();
   });
   // An error after which the element still plays is its output failing (Firefox's, without a
   // sound server): it goes on by its own clock, silent. Before the song was read, WebKitGTK now
@@ -137,6 +139,7 @@ function moveTo(frame, afresh = false) {
 export function play() {
   playing = true;
   sayNoSound(!outputListed);  // an output that failed before is tried again
+  if (reloading) return;      // it plays once it can (restart)
   // Refused (a browser that wants a click first): paused, and play is offered on the picture.
   if (audio.paused) audio.play().catch((error) => { if (error && error.name === 'NotAllowedError' && playing) interrupted(); });
   // The seek after the play: WebKitGTK's element, sought while paused and then played, says it
@@ -159,36 +162,46 @@ export function pause() {
   playing = false;
   pauseElement();
   clock.reset();
-  heldFrame = Math.min(Math.round(audio.currentTime * kRate), songLength());
+  if (!reloading) heldFrame = Math.min(Math.round(audio.currentTime * kRate), songLength());
   return heldFrame;
 }
 
 // Moves to song frame `frame`: playing on from there, or held there while paused.
 export function seek(frame) {
   heldFrame = frame;
-  if (playing) moveTo(frame);
+  if (playing && !reloading) moveTo(frame);
 }
 
 const moving = () => playing && !audio.paused && !audio.seeking && audio.readyState >= HTMLMediaElement.HAVE_FUTURE_DATA;
 
+// Loads the element afresh and plays it from where it stood once it can, as at the start; the
+// picture holds there meanwhile. For an element that stands for good where it says it plays:
+// sought there, WebKitGTK's stood on (ready to play, not seeking, its clock 2 ms past the sought
+// point, sought twice more in vain), and paused, played and sought there, four times in a row.
+function restart() {
+  heldFrame = Math.round(audio.currentTime * kRate);
+  reloading = true;
+  clock.reset();
+  audio.addEventListener('canplay', () => {
+    reloading = false;
+    if (playing) play();
+  }, { once: true });
+  audio.load();
+  ownPauses = 0;  // loading drops the events still to come
+}
+
 // Once a frame: notes the element's clock, and starts afresh an element that stands for good
-// where it says it plays. A seek alone did not move WebKitGTK's (ready to play, not seeking, its
-// clock 2 ms past the sought point, sought twice more in vain), as if its pipeline had stayed
-// paused; so it is paused and played, and sought where it stands, as a resume does.
+// where it says it plays.
 export function pump(now) {
-  if (!audio) return;
+  if (!audio || reloading) return;
   clock.observe(now, audio.currentTime, moving());
-  if (stuck(now, audio.currentTime, playing && !audio.paused && !audio.ended)) {
-    heldFrame = Math.round(audio.currentTime * kRate);
-    pauseElement();
-    play();
-  }
+  if (stuck(now, audio.currentTime, playing && !audio.paused && !audio.ended)) restart();
 }
 
 // The song frame heard at page time `when`: the show clock. Where the media stands (it starts,
 // seeks or waits for data) the frame it stands at.
 export function heardFrame(when) {
-  if (!audio || !playing) return heldFrame;
+  if (!audio || !playing || reloading) return heldFrame;
   const heard = clock.heard(when);
   const frame = Math.round((heard === null ? audio.currentTime : heard) * kRate);
   return Math.max(0, Math.min(frame, songLength()));

@@ -44,7 +44,8 @@
   };
 
   // The element's clock made to stand where it says it plays, as WebKitGTK's now and then does
-  // (its pipeline as if paused): seeks do not move it, a pause does.
+  // (its pipeline as if paused): seeks, and a pause, play and seek, do not move it; loading it
+  // afresh does.
   const clock = Object.getOwnPropertyDescriptor(HTMLMediaElement.prototype, 'currentTime');
   let stands = null;
   Object.defineProperty(HTMLMediaElement.prototype, 'currentTime', {
@@ -52,10 +53,10 @@
     get() { return stands ?? clock.get.call(this); },
     set(seconds) { clock.set.call(this, seconds); },
   });
-  const pause = HTMLMediaElement.prototype.pause;
-  HTMLMediaElement.prototype.pause = function (...rest) {
+  const load = HTMLMediaElement.prototype.load;
+  HTMLMediaElement.prototype.load = function (...rest) {
     stands = null;
-    return pause.apply(this, rest);
+    return load.apply(this, rest);
   };
   window.standMedia = () => { stands = media.currentTime; return stands; };
 
