@@ -122,7 +122,7 @@ test('a seek is followed at once, backwards or forwards, and a stopped clock say
   assert.equal(clock.heard(5017), null, 'the first reading after a start is where it stood, not a move');
 });
 
-test('an element that stands for good where it says it plays is sought afresh, one that ran dry is not', () => {
+test('an element that stands for good where it says it plays is started afresh, one that ran dry is not', () => {
   // Frames at 60 a second from page time 0 for `seconds`, the element's reading given by `at`;
   // answers the page times at which the watch asked for a seek.
   const kicks = (at, seconds, wanted = () => true) => {
