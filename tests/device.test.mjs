@@ -39,7 +39,7 @@ const kSpeed = 150e6;              // ARM instructions a second: a 200 MHz ARM92
 const kRefreshHz = 59.95;          // as the desktop's playback test, for the same reason
 // The quota is handed out a refresh at a time, so that every refresh has the device's worth of
 // instructions for its frame, as the device's processor gives them; in slices that do not divide
-// the refresh (10 ms, say) one refresh gets two slices' time and the next one, which no device does.
+// the refresh (10 ms, say) one refresh gets two slices' time and the next only one, which no device does.
 const kPeriod = Math.round(1e6 / kRefreshHz);  // µs
 const kLeastQuota = 1000;          // µs: the kernel's smallest quota (it refuses less with EINVAL)
 const kLeastShare = kLeastQuota / kPeriod;
