@@ -77,7 +77,7 @@ export async function startSoundServer(folder, { quantum = 0 } = {}) {
   }
   const pcm = ['--raw', '--format=s16le', '--rate=44100', '--channels=2'];
   const pacat = (options) => tieToTest(spawn('/bin/sh', ['-c', `exec pacat ${pcm.join(' ')} ${options} < /dev/zero`], { env, stdio: 'ignore' }));
-  children.push(pacat('--stream-name=silence --latency-msec=500'));
+  children.push(pacat('--client-name=silence --stream-name=silence --latency-msec=500'));  // named so, pipewire-pulse counts its underflows apart
   return {
     env,
     log,
