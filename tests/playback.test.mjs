@@ -17,7 +17,7 @@ import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { distance, flips, latestFlip, monotonicToWall, watchStalls } from './flips.mjs';
-import { checkRun, cutsLine, pausesLine, prepareRuns } from './recorded.mjs';
+import { checkRun, cutsLine, fixed, pausesLine, prepareRuns } from './recorded.mjs';
 import { exited, startSoundServer, tieToTest, wallNow } from './sound.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '..');
@@ -220,7 +220,8 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
   console.log(`song followed at ${found.found} of ${found.probes} half seconds; ${breaks.length} breaks; ${pausesLine(found)}`);
   for (const line of breaks) console.log(`  break ${line}`);
   console.log(`underruns ${JSON.stringify(found.underruns)}; the machine stalled the watchers ${stalls.stalls.length} times by over 25 ms, ` +
-              `at most ${Math.max(0, ...stalls.stalls.map(([, s]) => s * 1000)).toFixed(0)} ms; PipeWire went on without a late client ${missed.length} times; ` +
+              `at most ${Math.max(0, ...stalls.stalls.map(([, s]) => s * 1000)).toFixed(0)} ms; PipeWire went on without a late client ${missed.length} times` +
+              `${missed.length ? ` (at ${missed.map((wall) => `${(wall - player.started).toFixed(1)} s`).join(', ')} of the run)` : ''}; ` +
               `longest time between flips ${longestStall.toFixed(3)} s`);
 
   // On PipeWire a cycle that the pulse server's thread missed drops its streams for that cycle:
@@ -235,6 +236,13 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
   // A machine that did not run the show (the server saw the streams starve, or the frames
   // stopped) cannot tell a fault: say so rather than judge the measurement.
   const faults = [...breaks.map((b) => `break ${b}`), ...cutFailures];
+  // The pause's silence is found by its edges, which a cycle dropped or a stall at either move
+  // shifts as it shifts the song: judged as a break is.
+  const pauseFaults = [];
+  if (!(pause && Math.abs(pause.silent - 2) <= 0.25)) pauseFaults.push(`the pause's silence lasts ${pause ? `${pause.silent.toFixed(2)} s` : 'no time'}, not as long as the pause`);
+  if (!(pause && pause.resumed !== null && Math.abs(pause.resumed) <= 3)) pauseFaults.push(`the song after the pause goes on ${fixed(pause?.resumed)} ms from where it stopped`);
+  const pausedNear = moves.filter((m) => m.what === 'pause' || m.what === 'resume').some((m) => explains(m.wall + 0.1));
+  (pausedNear ? stalled : faults).push(...pauseFaults);
   if (Math.abs(found.median) > kMedianTolerance) faults.push(`median ${found.median.toFixed(1)} ms`);
   if (faults.length && (canary > 0 || longestStall > kStall || cyclesDropped > 0 || stalls.stormy()))
     return t.skip(`the machine starved the show (${canary} underruns of the canary and the silence, ${cyclesDropped} graph cycles dropped, ` +
@@ -242,6 +250,4 @@ async function playAndJudge(t, folder, sound, stalls, ownStream) {
   if (!faults.length && stalled.length) return t.skip(`the machine stalled or the server missed a cycle just before these, which are not judged: ${stalled.join('; ')}`);
   assert.deepEqual(faults, [], `the server counted underruns ${JSON.stringify(found.underruns)}`);
   assert.equal(found.cuts.length, 8, 'every cut of the run heard: the plasma\'s four times, the others once');
-  assert.ok(pause && Math.abs(pause.silent - 2) <= 0.25, 'the pause\'s silence lasts as long as the pause');
-  assert.ok(pause.resumed !== null && Math.abs(pause.resumed) <= 3, 'the song after the pause goes on from where it stopped');
 }
