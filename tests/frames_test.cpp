@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -104,5 +105,28 @@ TEST(Frames, TheWholeShowInOrderAndTimesOutsideIt) {
         std::vector<uint32_t> outside(marked);
         doDemoAt(outside.data(), t);
         EXPECT_EQ(outside, t < 0 ? marked : std::vector<uint32_t>(kPixels, 0)) << "t=" << t;
+    }
+}
+
+// Scenes that stand still keep their last frame and copy it while it stands: whatever was drawn
+// between, in whatever order the times come (a seek, a replay, a frame from another scene), each
+// frame is the one a run in order draws.
+TEST(Frames, StillScenesDrawTheSameOutOfOrder) {
+    initDemo();
+    std::vector<int32_t> times;
+    for (int32_t t = 0; t < 8800; t += 97) times.push_back(t);          // the dials between their marks
+    for (int32_t t = 99000; t < 102250; t += 53) times.push_back(t);    // the credit pages and the black between
+    std::vector<uint32_t> frame(kPixels, 0);
+    std::map<int32_t, std::vector<uint32_t>> inOrder;
+    for (const int32_t t : times) {
+        doDemoAt(frame.data(), t);
+        inOrder[t] = frame;
+    }
+    std::vector<uint32_t> other(kPixels, 0);
+    for (auto t = times.rbegin(); t != times.rend(); ++t) {
+        doDemoAt(other.data(), 40000 + *t % 1000);  // another scene in between, on another buffer
+        std::fill(frame.begin(), frame.end(), 0x00123456u);
+        doDemoAt(frame.data(), *t);
+        ASSERT_EQ(frame, inOrder[*t]) << "t=" << *t << ", drawn backwards with another scene between";
     }
 }

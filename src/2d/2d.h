@@ -12,7 +12,8 @@ void PutPixel(uint32_t* frame, uint16_t x, uint16_t y, uint8_t r, uint8_t g, uin
 
 // A bar over rows y - h to y, columns x to x + w - 1, filled top down. The whole call ends at the
 // first row below 239 or whose leftmost pixel is not 0: drawn nearest first, bars hide farther ones.
-void PutFilledRectangle(uint32_t* frame, int16_t x, int16_t y, uint16_t w, uint16_t h, uint32_t colour);
+// PutFilledRectangle(frame, x, y, w, h, colour), inline:
+#include "filledRectangle.h"
 
 // Bresenham line from (x0, y0) to (x1, y1), both ends included; the pixels between depend on
 // the direction of drawing.

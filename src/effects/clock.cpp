@@ -41,9 +41,8 @@ struct Dial {
 const Dial kBigDial = {&fx101, klocka1_sync, 101, -64, 2, 100, 100, 5, 250};
 const Dial kSmallDial = {&fx102, klocka2_sync, 52, -32, 3, 190, 140, 5, 180};
 
-// The dial stands still between marks: its angle follows from the marks already passed.
-void drawDial(uint32_t* frame, const Dial& d, int32_t t) {
-    const int k = marksPassed(d.marks, t);
+// The dial's angle after k marks.
+void drawDial(uint32_t* frame, const Dial& d, int k) {
     const int n = (d.step * k) % kTurn;
     const int32_t s = sine[n], c = cose[n];
     const int32_t sA = (s * d.multiplier) >> 8, cA = (c * d.multiplier) >> 8;  // >> floors
@@ -56,10 +55,23 @@ void drawDial(uint32_t* frame, const Dial& d, int32_t t) {
     mobDrawTriangle(frame, d.texture, q2, q3, q4);  // the diagonal Q2-Q3 is blended twice
 }
 
+// The dials stand still between marks, so the scene's frame follows from the marks each has
+// passed and changes only 18 times in its 8.8 s. The last frame drawn is kept with its marks, and
+// a frame that shows the same marks is a copy of it: the device would otherwise draw both dials
+// again at every refresh, the costliest frames of the show's first seconds.
+uint32_t lastDrawn[kPixels];
+int lastBigMarks = -1, lastSmallMarks = -1;
+
 }  // namespace
 
 void effect10(uint32_t* frame, int32_t t) {
-    std::memcpy(frame, background, sizeof background);  // klockz, alpha skipped
-    drawDial(frame, kBigDial, t);
-    drawDial(frame, kSmallDial, t);  // overlaps the big dial and lies over it
+    const int big = marksPassed(kBigDial.marks, t), small = marksPassed(kSmallDial.marks, t);
+    if (big != lastBigMarks || small != lastSmallMarks) {
+        std::memcpy(lastDrawn, background, sizeof background);  // klockz, alpha skipped
+        drawDial(lastDrawn, kBigDial, big);
+        drawDial(lastDrawn, kSmallDial, small);  // overlaps the big dial and lies over it
+        lastBigMarks = big;
+        lastSmallMarks = small;
+    }
+    std::memcpy(frame, lastDrawn, sizeof lastDrawn);
 }

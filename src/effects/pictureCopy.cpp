@@ -1,4 +1,4 @@
-// pictureCopy.cpp: pictures as frame words, and the opaque full-frame picture copy.
+// pictureCopy.cpp: pictures as frame words.
 #include "pictureCopy.h"
 
 #include "2d/frame.h"
@@ -6,5 +6,3 @@
 void toFrameWords(uint32_t* out, const uint8_t* picture, int pixels) {
     for (int i = 0; i < pixels; ++i) out[i] = packPixel(picture + 4 * i);
 }
-
-void copyPicture(uint32_t* frame, const uint8_t* picture) { toFrameWords(frame, picture, kPixels); }
