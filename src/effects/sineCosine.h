@@ -2,11 +2,11 @@
 #pragma once
 
 // C libraries' sin and cos differ in the last place for some arguments (glibc's and MinGW's do at
-// a few of the table's and the cube's), and a last place can move a pixel. These are fdlibm's
-// (the algorithm of musl's and FreeBSD's sin and cos, under a millionth of a unit in the last place
-// from exact before the final rounding), in plain double arithmetic that every IEEE machine, soft
-// float included, rounds alike as long as nothing is fused (-ffp-contract=off). They agree bit for
-// bit with glibc's at every argument the show uses (tests/trig_test.cpp). For |x| below 2^20 pi/2
-// (about 1.6 million); NaN beyond, which the show never asks for.
+// a few of the cube's), and a last place can move a pixel. These are rounded correctly, from the
+// argument reduced by pi/2 held in three parts and the series carried in double-double
+// (sineCosine.cpp), in plain double arithmetic that every IEEE machine, soft float included,
+// rounds alike as long as nothing is fused (-ffp-contract=off); tests/trig_test.cpp holds them to
+// the nearest double at every argument the cube turns by. For |x| below 2^20 pi/2 (about 1.6
+// million); NaN beyond, which the show never asks for.
 double showSin(double x);
 double showCos(double x);
