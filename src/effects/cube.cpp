@@ -140,8 +140,9 @@ void effect11_init() {}
 void projectCube(int32_t t, CubeCorner corner[kCubeCorners]) {
     gAng1 = static_cast<float>(t) * kTurn1PerMs;
     gAng2 = static_cast<float>(t) * kTurn2PerMs;
-    const double c1 = showCos(static_cast<double>(gAng1)), s1 = showSin(static_cast<double>(gAng1));
-    const double c2 = showCos(static_cast<double>(gAng2)), s2 = showSin(static_cast<double>(gAng2));
+    double c1, s1, c2, s2;
+    showSinCos(static_cast<double>(gAng1), s1, c1);
+    showSinCos(static_cast<double>(gAng2), s2, c2);
     for (int v = 0; v < kCubeCorners; ++v) {
         const double X = gCube[v][0], Y = gCube[v][1], Z = gCube[v][2];
         const float x1 = static_cast<float>(c1 * X - s1 * Y);

@@ -102,16 +102,18 @@ const Series& series() {
     return table;
 }
 
-// The terms of a series from `first` on, in plain double by Horner's rule in r^2.
-double restOf(const Wide coefficient[kTerms], int first, double square) {
-    double sum = coefficient[kTerms - 1].hi;
-    for (int k = kTerms - 2; k >= first; --k) sum = sum * square + coefficient[k].hi;
+// The terms of a series from `first` to `last`, in plain double by Horner's rule in r^2.
+double restOf(const Wide coefficient[kTerms], int first, int last, double square) {
+    double sum = coefficient[last].hi;
+    for (int k = last - 1; k >= first; --k) sum = sum * square + coefficient[k].hi;
     return sum;
 }
 
-// A first try at a result: the series' first terms in double-double and the rest in plain double.
-// The rest is under 2^-14 of the result for |r| <= pi/4 and carries a few units in its own last
-// place, so the try lies within 2^-64 of the result from the whole series; 2^-60 is allowed. Where
+// A first try at a result: the series' first terms in double-double and the rest in plain double,
+// to r^17/17! for the sine and r^18/18! for the cosine (the first term left out is below 2^-63 of
+// the result for |r| <= pi/4). The rest is under 2^-14 of the result and carries a few units in
+// its own last place, so the try lies within 2^-62 of the result from the whole series; 2^-60 is
+// allowed. Where
 // everything that near the try rounds to one double (the try's distance from the midpoint of two
 // doubles is larger), that double is the whole series' rounding too, and is answered; otherwise,
 // at some 2 arguments in 100, the whole series is summed. On a soft-float device the try costs a
@@ -130,7 +132,7 @@ double sinOf(Wide r) {
     const Wide cube = multiply(square, r), fifth = multiply(cube, square);
     const Wide first = add(add(r, multiply(cube, s.sine[1])), multiply(fifth, s.sine[2]));  // r - r^3/3! + r^5/5!
     double tried;
-    if (roundsSafely(add(first, Wide{fifth.hi * square.hi * restOf(s.sine, 3, square.hi), 0.0}), tried)) return tried;
+    if (roundsSafely(add(first, Wide{fifth.hi * square.hi * restOf(s.sine, 3, 8, square.hi), 0.0}), tried)) return tried;
     const Wide sum = multiply(horner(s.sine, square), r);
     return sum.hi + sum.lo;  // the one rounding to a double
 }
@@ -142,7 +144,7 @@ double cosOf(Wide r) {
     const Wide first = add(add(add(s.cosine[0], multiply(square, s.cosine[1])), multiply(fourth, s.cosine[2])),
                            multiply(sixth, s.cosine[3]));  // 1 - r^2/2! + r^4/4! - r^6/6!
     double tried;
-    if (roundsSafely(add(first, Wide{fourth.hi * fourth.hi * restOf(s.cosine, 4, square.hi), 0.0}), tried)) return tried;
+    if (roundsSafely(add(first, Wide{fourth.hi * fourth.hi * restOf(s.cosine, 4, 9, square.hi), 0.0}), tried)) return tried;
     const Wide sum = horner(s.cosine, square);
     return sum.hi + sum.lo;
 }
@@ -160,6 +162,18 @@ double showSin(double x) {
         case 2: return -sinOf(r);
         default: return -cosOf(r);
     }
+}
+
+void showSinCos(double x, double& sine, double& cosine) {
+    if (!(std::fabs(x) < kLargest)) {
+        sine = cosine = NAN;
+        return;
+    }
+    Wide r;
+    const int quarter = reduce(x, r) & 3;
+    const double s = sinOf(r), c = cosOf(r);
+    sine = quarter == 0 ? s : quarter == 1 ? c : quarter == 2 ? -s : -c;
+    cosine = quarter == 0 ? c : quarter == 1 ? -s : quarter == 2 ? -c : s;
 }
 
 double showCos(double x) {

@@ -10,3 +10,5 @@
 // million); NaN beyond, which the show never asks for.
 double showSin(double x);
 double showCos(double x);
+// Both at once, as showSin and showCos give them, the argument reduced once.
+void showSinCos(double x, double& sine, double& cosine);
