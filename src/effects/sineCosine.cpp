@@ -113,11 +113,10 @@ double restOf(const Wide coefficient[kTerms], int first, int last, double square
 // to r^17/17! for the sine and r^18/18! for the cosine (the first term left out is below 2^-63 of
 // the result for |r| <= pi/4). The rest is under 2^-14 of the result and carries a few units in
 // its own last place, so the try lies within 2^-62 of the result from the whole series; 2^-60 is
-// allowed. Where
-// everything that near the try rounds to one double (the try's distance from the midpoint of two
-// doubles is larger), that double is the whole series' rounding too, and is answered; otherwise,
-// at some 2 arguments in 100, the whole series is summed. On a soft-float device the try costs a
-// third of the whole series.
+// allowed. Where everything that near the try rounds to one double (the try's distance from the
+// midpoint of two doubles is larger), that double is the whole series' rounding too, and is
+// answered; otherwise (1.3 % of the cube's arguments) the whole series is summed. On a soft-float
+// device the try costs well under half of the whole series.
 bool roundsSafely(Wide y, double& rounded) {
     const double a = std::fabs(y.hi);
     const double gap = a - std::nextafter(a, 0.0);  // the nearer neighbour's distance, below a
