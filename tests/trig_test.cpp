@@ -73,3 +73,21 @@ TEST(SineCosine, NearestDoubleAtEveryCubeAngle) {
         }
     }
 }
+
+// The pair the cube asks for, from one reduction of the angle, is the two values each alone: over
+// the cube's angles (every seventh millisecond, so the soft-float run under qemu stays short) and
+// both signs of every quarter turn; NaN past the range as each alone.
+TEST(SineCosine, BothAtOnceAreEachAlone) {
+    const auto same = [](double x) {
+        double sine, cosine;
+        showSinCos(x, sine, cosine);
+        EXPECT_EQ(std::bit_cast<uint64_t>(sine), std::bit_cast<uint64_t>(showSin(x))) << "sin " << x;
+        EXPECT_EQ(std::bit_cast<uint64_t>(cosine), std::bit_cast<uint64_t>(showCos(x))) << "cos " << x;
+    };
+    for (int32_t t = 17000; t < 34500; t += 7)
+        for (const float perMs : {0.001f, 0.0016666667f}) same(static_cast<double>(static_cast<float>(t) * perMs));
+    for (double x = -7.0; x <= 7.0; x += 0.0625) same(x);
+    double sine = 0, cosine = 0;
+    showSinCos(2e6, sine, cosine);
+    EXPECT_TRUE(std::isnan(sine) && std::isnan(cosine));
+}
