@@ -614,8 +614,8 @@ for (const engine of engines) describe(engine, () => {
     // time in slices holds up whatever the page does. An answer that came, late, while the
     // machine stalled or had its time taken is said with the figures and not judged.
     const heldUp = (r) => {
-      if (r.sound === null || r.picture === null) return '';
-      const [from, to] = [runStart + r.at, runStart + r.at + Math.max(r.sound, r.picture) / 1000];
+      if (r.sound === null || (r.picture === null && r.what !== 'pause')) return '';  // never answered
+      const [from, to] = [runStart + r.at, runStart + r.at + Math.max(r.sound, r.picture ?? 0) / 1000];
       const stalled = machine.stalls.filter(([at, late]) => at - late < to && at > from).map(([, late]) => `${(late * 1000).toFixed(0)} ms`);
       const taken = Math.max(...Array.from({ length: availableParallelism() }, (_, cpu) => machine.stolen(cpu, from, to)));
       return stalled.length || taken > kStolenShare
