@@ -173,7 +173,12 @@ function strayFrom(heard, frames, moves) {
     while (j < offsets.length && Math.abs(offsets[j][1]) > 45 && (j === i || offsets[j][0] - offsets[j - 1][0] < 0.6)) ++j;
     if (j > i && offsets[j - 1][0] - offsets[i][0] >= 1) {
       const stretch = offsets.slice(i, j);
-      const engines = stretch.every(([, ms, lag]) => lag !== null && Math.abs(ms - lag) <= kPagePart);
+      // The engine's where every reading of its clock there has the page within reach of it, from
+      // the first half second to the last: one between them with no reading (the page's thread
+      // stalled a quarter second, so no frame saw the element move) does not make it the page's.
+      const known = stretch.filter(([, , lag]) => lag !== null);
+      const engines = stretch[0][2] !== null && stretch.at(-1)[2] !== null && known.length >= 0.75 * stretch.length &&
+        known.every(([, ms, lag]) => Math.abs(ms - lag) <= kPagePart);
       (engines ? engineStretches : stretches).push(`${(offsets[j - 1][0] - offsets[i][0]).toFixed(1)} s from wall ${offsets[i][0].toFixed(1)}, ` +
         `${stretch.map(([, ms]) => ms.toFixed(0)).join(', ')} ms (the engine's clock ${stretch.map(([, , lag]) => fixed(lag, 0)).join(', ')})`);
     }
