@@ -70,7 +70,9 @@ export function watchStalls() {
   };
   const stormy = (from = watched, to = wallNow()) =>
     stalls.filter(([at]) => at >= from && at <= to).length >= kStormRate * (to - from);
-  return { stalls, stolen, stormy, end: () => { clearInterval(sampler); watchers.forEach((w) => w.kill()); } };
+  // The most any one processor had taken over the stretch.
+  const mostStolen = (from, to) => Math.max(0, ...watchers.map((_, cpu) => stolen(cpu, from, to)));
+  return { stalls, stolen, mostStolen, stormy, end: () => { clearInterval(sampler); watchers.forEach((w) => w.kill()); } };
 }
 
 // Each processor's stolen and whole time so far, in the kernel's ticks.

@@ -11,7 +11,7 @@
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
 import { cpSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
-import { availableParallelism, tmpdir } from 'node:os';
+import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
@@ -549,7 +549,7 @@ for (const engine of engines) describe(engine, () => {
                 `actions reached the page ${lags.map((ms) => ms.toFixed(0)).join(', ')} ms after the test sent them; ` +
                 `the element sought afresh where it stood ${unasked.length ? unasked.map(([at, where]) => `at ${(at / 1000 - runStart).toFixed(1)} s of the run (${where.toFixed(2)} s)`).join(', ') : 'never'}`);
     const runEnd = runStart + found.recorded;
-    const hostTook = Math.max(...Array.from({ length: availableParallelism() }, (_, cpu) => machine.stolen(cpu, runStart, runEnd)));
+    const hostTook = machine.mostStolen(runStart, runEnd);
     console.log(`${engine}: the machine stalled ${machine.stalls.length} times by over 25 ms, at most ${Math.max(0, ...machine.stalls.map(([, late]) => late * 1000)).toFixed(0)} ms; ` +
                 `its host took ${(hostTook * 100).toFixed(1)} % of a processor over the run`);
     console.log(`${engine}: ${cutsLine(found)}`);
@@ -622,7 +622,7 @@ for (const engine of engines) describe(engine, () => {
       if (r.sound === null || (r.picture === null && r.what !== 'pause')) return '';  // never answered
       const [from, to] = [runStart + r.at, runStart + r.at + Math.max(r.sound, r.picture ?? 0) / 1000];
       const stalled = machine.stalls.filter(([at, late]) => at - late < to && at > from).map(([, late]) => `${(late * 1000).toFixed(0)} ms`);
-      const taken = Math.max(...Array.from({ length: availableParallelism() }, (_, cpu) => machine.stolen(cpu, from, to)));
+      const taken = machine.mostStolen(from, to);
       return stalled.length || taken > kStolenShare
         ? `${r.what} at ${r.at.toFixed(1)} s: the machine stalled ${stalled.length ? stalled.join(', ') : 'never'}, ` +
           `its host took ${(taken * 100).toFixed(0)} % of a processor`
