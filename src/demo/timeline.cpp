@@ -16,7 +16,6 @@ void doDemoAt(uint32_t* frame, int32_t t) {
     if (within(t, 0, 8800)) effect10(frame, t);                // the clock
     if (within(t, 8800, 8200)) effect8(frame, t);              // helmet with the wave line
     if (within(t, 17000, 17500)) {                             // stripes and logo, then the cube
-        Clear(frame, 0);
         effect5(frame, t);
         effect11(frame, t);
     }

@@ -1,5 +1,5 @@
-// cube.cpp: the cube and stripes scene: drifting grey stripes with the logo blended over them by
-// alpha (effect5), then a turning cube of twelve flat triangles drawn back to front (effect11).
+// cube.cpp: the cube and stripes scene: drifting grey stripes on black with the logo blended over
+// them by alpha (effect5, every pixel of the frame written), then a turning cube of twelve flat triangles drawn back to front (effect11).
 #include "effects.h"
 #include "cube.h"
 
@@ -46,8 +46,8 @@ constexpr int kLogoCopy = 245;     // alpha above: the logo's colour replaces it
 
 uint32_t logoWords[kPixels];  // the logo as frame words, for its covered runs
 CoverRuns logoRuns;           // the logo's rows cut by alpha: left, copied or blended
-// The logo's mixed pixels, in the order of its runs, blended once over the two colours the stripes
-// leave in the show: black (the timeline clears the frame first) and the stripe colour.
+// The logo's mixed pixels, in the order of its runs, blended once over the two colours below them:
+// black and the stripe colour.
 std::vector<uint32_t> logoOverBlack, logoOverStripe;
 
 constexpr float kTurn1PerMs = 0.001f;
@@ -57,25 +57,18 @@ constexpr float kScale = 80.0f;    // pixels per unit of projected size
 constexpr float kCentreX = 90.0f;  // left of and below the frame's centre
 constexpr float kCentreY = 180.0f;
 
-// The stripes of one row: pixel x takes the stripe colour where (x + y + s) mod 18 is below 9, and
-// keeps what it had elsewhere. Written a stripe at a time, without a look at the pixels between.
+// The stripes over black, one row for each of the period's phases: row y at step s is the row of
+// phase (y + s) mod 18, so a frame's stripes are 240 copies of 18 rows.
+uint32_t stripeRows[kStripePeriod][kWidth];
+
+// The stripes of one row over black: pixel x takes the stripe colour where (x + y + s) mod 18 is
+// below 9, and black elsewhere.
 void stripeRow(uint32_t* row, int y, int s) {
     if (y + s < 0) {  // negative times only: the sum changes sign along the row
-        for (int x = 0; x < kWidth; ++x)
-            if ((x + y + s) % kStripePeriod < kStripeWidth) row[x] = kStripe;
+        for (int x = 0; x < kWidth; ++x) row[x] = (x + y + s) % kStripePeriod < kStripeWidth ? kStripe : 0;
         return;
     }
-    // The first stripe begins where (x + y + s) mod 18 comes back to 0, or at the row's start when
-    // the row starts inside one.
-    const int phase = (y + s) % kStripePeriod;
-    int x = phase < kStripeWidth ? -phase : kStripePeriod - phase;
-    if (x < 0) {  // a stripe cut by the row's start
-        for (int i = 0; i < x + kStripeWidth; ++i) row[i] = kStripe;
-        x += kStripePeriod;
-    }
-    for (; x + kStripeWidth <= kWidth; x += kStripePeriod)  // whole stripes: nine stores, no test between
-        for (int i = 0; i < kStripeWidth; ++i) row[x + i] = kStripe;
-    for (int i = x; i < kWidth; ++i) row[i] = kStripe;  // and one cut by its end
+    std::memcpy(row, stripeRows[(y + s) % kStripePeriod], sizeof stripeRows[0]);
 }
 
 }  // namespace
@@ -89,6 +82,9 @@ uint32_t logoOver(uint32_t below, const uint8_t* rgba) {
 }
 
 void effect5_init() {
+    for (int phase = 0; phase < kStripePeriod; ++phase)
+        for (int x = 0; x < kWidth; ++x)
+            stripeRows[phase][x] = (x + phase) % kStripePeriod < kStripeWidth ? kStripe : 0;
     toFrameWords(logoWords, tarnivoisback, kPixels);
     logoRuns = findCoverRuns(tarnivoisback, kLogoSkip + 1, kLogoCopy + 1);
     logoOverBlack.clear();
@@ -111,21 +107,19 @@ void effect5(uint32_t* frame, int32_t t) {
         uint32_t* row = frame + y * kWidth;
         stripeRow(row, y, s);
         // The logo over the stripes, logoOver for every pixel: a copy where it covers, the blend
-        // where it is mixed (looked up when the pixel below is black or a stripe), and nothing
-        // where it is clear, as most of it is.
-        const uint8_t* alpha = tarnivoisback + 4 * y * kWidth + 3;
+        // looked up where it is mixed (the pixel below is black or a stripe), and nothing where it
+        // is clear, as most of it is.
         const uint32_t* words = logoWords + y * kWidth;
         for (uint32_t r = logoRuns.rowRuns[y]; r < logoRuns.rowRuns[y + 1]; ++r) {
             const CoverRun& run = logoRuns.runs[r];
             if (run.cover == Cover::covered) {
                 std::memcpy(row + run.start, words + run.start, run.length * sizeof(uint32_t));
             } else if (run.cover == Cover::mixed) {
-                for (int x = run.start; x < run.start + run.length; ++x, ++mixed) {
-                    const uint32_t below = row[x];
-                    row[x] = below == 0         ? logoOverBlack[mixed]
-                             : below == kStripe ? logoOverStripe[mixed]
-                                                : blendOver(words[x], alpha[4 * x], below);
-                }
+                uint32_t* pixel = row + run.start;
+                const uint32_t* overBlack = logoOverBlack.data() + mixed;
+                const uint32_t* overStripe = logoOverStripe.data() + mixed;
+                for (int i = 0; i < run.length; ++i) pixel[i] = pixel[i] == kStripe ? overStripe[i] : overBlack[i];
+                mixed += run.length;
             }
         }
     }
