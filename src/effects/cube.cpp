@@ -125,7 +125,7 @@ void effect5(uint32_t* frame, int32_t t) {
     }
 }
 
-void effect11_init() {}
+void effect11_init() { initSineCosine(); }  // at start-up rather than in the cube's first frame
 
 // Every step rounds where written: doubles for the turns (their sines and cosines our own, the
 // same bits on every C library) and the perspective, each named result

@@ -18,7 +18,7 @@ Coordinate favorit(int x, int y, int u, int v);
 // Cube and stripes scene.
 void effect5_init();  // the logo as frame words, cut into runs by alpha
 void effect5(uint32_t* frame, int32_t t);  // the whole frame: stripes on black, the logo over them
-void effect11_init();
+void effect11_init();  // the turns' series
 void effect11(uint32_t* frame, int32_t t);
 
 // Plasma-warp scenes.

@@ -152,6 +152,8 @@ constexpr double kLargest = 1647099.3291652855;  // 2^20 pi/2
 
 }  // namespace
 
+void initSineCosine() { series(); }
+
 double showSin(double x) {
     if (!(std::fabs(x) < kLargest)) return NAN;
     Wide r;

@@ -12,3 +12,6 @@ double showSin(double x);
 double showCos(double x);
 // Both at once, as showSin and showCos give them, the argument reduced once.
 void showSinCos(double x, double& sine, double& cosine);
+// Works out the series' coefficients, which the first call would otherwise: some 50 k
+// instructions of soft-float division and double-double steps on a device.
+void initSineCosine();
