@@ -1,6 +1,9 @@
 // init.cpp: the start-up sequence, in the order the later builders depend on.
 #include "demo.h"
 
+#include <vector>
+
+#include "2d/frame.h"
 #include "effects/effects.h"
 #include "effects/tables.h"
 
@@ -17,4 +20,9 @@ void initDemo() {
     effect9_init();  // the plasma scenes' pictures as frame words, the portraits' runs
     effect10_init();  // the clock's two texture records and its background as frame words
     effect11_init();
+}
+
+void warmScenes() {
+    std::vector<uint32_t> frame(kPixels, 0);
+    for (int w = 0; w < kShowWindowCount; ++w) doDemoAt(frame.data(), kShowWindows[w].start + 1000);
 }

@@ -202,6 +202,7 @@ int main(int argc, char** argv) {
     catchStopRequests(stopOnSignal);
 
     initDemo();  // before the music and the clock, so its time is not show time
+    warmScenes();
 
     Playback play;
     if (!openSound(play.player)) {
