@@ -51,7 +51,10 @@ void effect4(uint32_t* frame, int32_t t) {
 
     // The sky fills only what the terrain left black (bars never reach above row 34). A bar is a
     // whole strip wide, so a strip's row is drawn or black all through: its first pixel tells, and
-    // the device tests one pixel in five.
+    // the device tests one pixel in five. The five words are copied by a loop of known length,
+    // which the compiler writes out: std::copy_n became a call of the C library's memmove for each
+    // strip's row, some 40 instructions on the device to move five words, 6,000 times a frame.
     for (int i = 0; i < kWidth * kSkyRows; i += kStripWidth)
-        if (frame[i] == 0) std::copy_n(skyWords + i, kStripWidth, frame + i);
+        if (frame[i] == 0)
+            for (int k = 0; k < kStripWidth; ++k) frame[i + k] = skyWords[i + k];
 }
