@@ -253,7 +253,7 @@ test('the device stand-in: the whole show on one processor of 150 M instructions
     const processor = await quietProcessor();
     // Timed with the sound server up and the stall watchers waking on every processor, as they
     // are while the show plays: timed on a quiet machine, the share gave the show some 11 % less
-    // than the speed asked (the render timed again after the runs at 121 to 149 M a second).
+    // than the speed asked (the render timed again after the runs at 101 to 149 M a second).
     sound = await startSoundServer(folder);
     stalls = watchStalls();
     const calibration = await calibrate(group, processor, counted);

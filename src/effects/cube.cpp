@@ -1,5 +1,6 @@
 // cube.cpp: the cube and stripes scene: drifting grey stripes on black with the logo blended over
-// them by alpha (effect5, every pixel of the frame written), then a turning cube of twelve flat triangles drawn back to front (effect11).
+// them by alpha (effect5, every pixel of the frame written), then a turning cube of twelve flat
+// triangles drawn back to front (effect11).
 #include "effects.h"
 #include "cube.h"
 
