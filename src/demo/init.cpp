@@ -17,7 +17,7 @@ void initDemo() {
     effect7_init();  // the silhouette's runs
     effect6_init();  // the pan's picture as frame words
     effect8_init();  // the helmet as frame words
-    effect9_init();  // the plasma scenes' pictures as frame words, the portraits' runs
+    effect9_init();  // the plasma scenes' pictures as frame words, the maps' words, the portraits' runs
     effect10_init();  // the clock's two texture records and its background as frame words
     effect11_init();
 }

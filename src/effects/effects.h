@@ -24,7 +24,7 @@ void effect11(uint32_t* frame, int32_t t);
 // Plasma-warp scenes.
 void effect2_init();  // builds xmap and ymap
 void effect2(uint32_t* frame, int32_t t);
-void effect9_init();  // the plasma pictures as frame words, the portraits cut into runs
+void effect9_init();  // the plasma pictures as frame words, the maps as words, the portraits cut into runs
 void effect9(uint32_t* frame, int32_t t);
 void effect12(uint32_t* frame, int32_t t);
 void PutChick(uint32_t* frame);

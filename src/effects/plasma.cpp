@@ -2,6 +2,7 @@
 // (effect9) or behind a portrait blended in by its alpha (effect2, effect12), and PutChick.
 #include "plasma.h"
 
+#include <bit>
 #include <cstring>
 
 #include "2d/2d.h"
@@ -26,6 +27,26 @@ uint32_t plasmaWords2[kPlasmaPixels];  // plasmapic2
 Portrait portrait;   // demogirl
 Portrait portrait2;  // demogirl2
 
+// The warp maps as words of four neighbouring bytes, once for each of the four places a word may
+// start: word q of copy s holds map bytes 4q + s to 4q + s + 3, the first of them in its lowest
+// byte. So any four neighbouring readings of a map are one aligned word (the device's ARMv5 reads
+// no unaligned word), and the bare plasma takes the means of four pixels at once. 2 MB, copied
+// once; the last word of a shifted copy runs past the map, into bytes no scene's row reaches.
+static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
+constexpr int kMapWords = kMapSize * kMapSize / 4;
+uint32_t xmapWords[4][kMapWords];
+uint32_t ymapWords[4][kMapWords];
+
+void copyMapWords(uint32_t (&words)[4][kMapWords], const uint8_t* map) {
+    for (int s = 0; s < 4; ++s) std::memcpy(words[s], map + s, sizeof words[s] - s);
+}
+
+// The four readings of a map from byte `at` on, as one word.
+inline const uint32_t* mapWordsAt(const uint32_t (&words)[4][kMapWords], int at) { return words[at & 3] + (at >> 2); }
+
+// The truncated means of four byte pairs at once: no byte's sum reaches the next byte.
+inline uint32_t meanBytes(uint32_t a, uint32_t b) { return (a & b) + (((a ^ b) >> 1) & 0x7F7F7F7Fu); }
+
 // The plasma's index u * 256 + v at one pixel: u and v the truncated means of two map readings each.
 inline uint32_t plasmaAt(const uint8_t* yu, const uint8_t* xu, const uint8_t* xv, const uint8_t* yv, int x) {
     return ((yu[x] + xu[x]) >> 1) << 8 | (xv[x] + yv[x]) >> 1;
@@ -43,6 +64,8 @@ void plasmaBehind(uint32_t* frame, int32_t t, const Portrait& picture, const uin
     const int k3 = (S(t / 9) >> 2) + 128;
     const int k4 = (C(t / 10) >> 2) + 128;
     for (int y = 0; y < kHeight; ++y) {
+        const int yuAt = (y + k4) * kMapSize + k2, xuAt = (y + k1) * kMapSize + k3;
+        const int xvAt = (y + k3) * kMapSize + k1, yvAt = (y + k2) * kMapSize + k4;
         const uint8_t* yu = ymap + (y + k4) * kMapSize + k2;  // u = (Y(y+k4, x+k2) + X(y+k1, x+k3)) >> 1
         const uint8_t* xu = xmap + (y + k1) * kMapSize + k3;
         const uint8_t* xv = xmap + (y + k3) * kMapSize + k1;  // v = (X(y+k3, x+k1) + Y(y+k2, x+k4)) >> 1
@@ -57,10 +80,24 @@ void plasmaBehind(uint32_t* frame, int32_t t, const Portrait& picture, const uin
             case Cover::covered:  // the picture alone
                 std::memcpy(out + run.start, words + run.start, run.length * sizeof(uint32_t));
                 break;
-            case Cover::bare:  // the plasma alone: unrolled, a test and a branch in four pixels
-#pragma GCC unroll 4
-                for (int x = run.start; x < end; ++x) out[x] = plasma[plasmaAt(yu, xu, xv, yv, x)];
+            case Cover::bare: {  // the plasma alone, four pixels from one word of each map row
+                const uint32_t* yuw = mapWordsAt(ymapWords, yuAt + run.start);
+                const uint32_t* xuw = mapWordsAt(xmapWords, xuAt + run.start);
+                const uint32_t* xvw = mapWordsAt(xmapWords, xvAt + run.start);
+                const uint32_t* yvw = mapWordsAt(ymapWords, yvAt + run.start);
+                uint32_t* to = out + run.start;
+                const int fours = run.length >> 2;
+                for (int i = 0; i < fours; ++i, to += 4) {
+                    const uint32_t u = meanBytes(yuw[i], xuw[i]);
+                    const uint32_t v = meanBytes(xvw[i], yvw[i]);
+                    to[0] = plasma[(u & 0xFF) << 8 | (v & 0xFF)];
+                    to[1] = plasma[(u & 0xFF00) | (v >> 8 & 0xFF)];
+                    to[2] = plasma[(u >> 8 & 0xFF00) | (v >> 16 & 0xFF)];
+                    to[3] = plasma[(u >> 16 & 0xFF00) | v >> 24];
+                }
+                for (int x = run.start + 4 * fours; x < end; ++x) out[x] = plasma[plasmaAt(yu, xu, xv, yv, x)];
                 break;
+            }
             case Cover::mixed:
                 for (int x = run.start; x < end; ++x) out[x] = blendOver(words[x], alpha[4 * x], plasma[plasmaAt(yu, xu, xv, yv, x)]);
                 break;
@@ -78,8 +115,10 @@ void preparePortrait(Portrait& prepared, const uint8_t* picture) {
     prepared.cover = findCoverRuns(picture, kBelowShowsPlasma, kFromShowsPicture);
 }
 
-// The plasma scenes' pictures, converted once.
+// The plasma scenes' pictures and the maps' words, made once.
 void effect9_init() {
+    copyMapWords(xmapWords, xmap);
+    copyMapWords(ymapWords, ymap);
     toFrameWords(plasmaWords, plasmapic, kPlasmaPixels);
     toFrameWords(plasmaWords2, plasmapic2, kPlasmaPixels);
     preparePortrait(portrait, demogirl);
