@@ -64,12 +64,10 @@ void plasmaBehind(uint32_t* frame, int32_t t, const Portrait& picture, const uin
     const int k3 = (S(t / 9) >> 2) + 128;
     const int k4 = (C(t / 10) >> 2) + 128;
     for (int y = 0; y < kHeight; ++y) {
+        // u = (Y(y+k4, x+k2) + X(y+k1, x+k3)) >> 1 and v = (X(y+k3, x+k1) + Y(y+k2, x+k4)) >> 1
         const int yuAt = (y + k4) * kMapSize + k2, xuAt = (y + k1) * kMapSize + k3;
         const int xvAt = (y + k3) * kMapSize + k1, yvAt = (y + k2) * kMapSize + k4;
-        const uint8_t* yu = ymap + (y + k4) * kMapSize + k2;  // u = (Y(y+k4, x+k2) + X(y+k1, x+k3)) >> 1
-        const uint8_t* xu = xmap + (y + k1) * kMapSize + k3;
-        const uint8_t* xv = xmap + (y + k3) * kMapSize + k1;  // v = (X(y+k3, x+k1) + Y(y+k2, x+k4)) >> 1
-        const uint8_t* yv = ymap + (y + k2) * kMapSize + k4;
+        const uint8_t *yu = ymap + yuAt, *xu = xmap + xuAt, *xv = xmap + xvAt, *yv = ymap + yvAt;
         uint32_t* out = frame + y * kWidth;
         const uint32_t* words = picture.words.data() + y * kWidth;
         const uint8_t* alpha = picture.picture + 4 * y * kWidth + 3;
