@@ -39,10 +39,10 @@ export async function launch({ env, folder }) {
       xvfb.stdio[3].on('data', (text) => done(`:${String(text).trim()}`));
       xvfb.on('exit', (code) => failed(new Error(`Xvfb ended with status ${code}`)));
     });
-    // WebKitWebDriver and its session, started again when the session is lost: a MiniBrowser
-    // that went away (once in CI's first thirty-four runs, 54 s into a recorded run) leaves a driver that
-    // answers every later call with "invalid session id". Its output, the browser's included, is
-    // kept in driver.log in the profile's folder, and its last lines said when the session is lost.
+    // WebKitWebDriver and its session, started again when the session is lost: a MiniBrowser that
+    // went away (once in CI's first thirty-four runs, 54 s into a recorded run) leaves a driver
+    // that answers every later call with "invalid session id". Its output, the browser's
+    // included, is kept in driver.log in the profile's folder, its last lines said at a loss.
     mkdirSync(folder, { recursive: true });
     const logFile = join(folder, 'driver.log');
     output = openSync(logFile, 'a');
