@@ -90,7 +90,8 @@ try {
   const slipped = known.filter((pace) => pace < kSlipped);
   console.log(`${options.engine}${options.routed ? ', routed through an AudioContext' : ''}: ${seeks} seeks ${every} ms apart, ` +
               `${slipped.length} of ${known.length} slipped (paces under ${kSlipped * 100} %: ${slipped.map((p) => (p * 100).toFixed(1)).join(', ') || 'none'}); ` +
-              `the others ${(Math.min(...known.filter((p) => p >= kSlipped)) * 100).toFixed(1)} to ${(Math.max(...known) * 100).toFixed(1)} %`);
+              (slipped.length < known.length ? `the others ${(Math.min(...known.filter((p) => p >= kSlipped)) * 100).toFixed(1)} to ` +
+                                               `${(Math.max(...known) * 100).toFixed(1)} %` : 'no others'));
 } finally {
   await browser?.close();
   await sound?.stop();
