@@ -364,6 +364,34 @@ std::vector<CutTiming> timeCuts(const std::vector<float>& heard, const std::vect
     return timings;
 }
 
+PauseHeard findPause(const std::vector<float>& heard, const std::vector<float>& song, const std::vector<Probe>& probes,
+                     long pausedFrom, long pausedTo) {
+    // Silence is exact zeros; the song passes through a zero now and then, and a graph cycle a
+    // server missed is silence too, so the pause's silence is where a tenth of a second of them
+    // is, reaching back to its first zero.
+    const long size = long(heard.size());
+    long from = pausedFrom, to = pausedFrom;
+    while (from < pausedTo && to < size && to - from < kRate / 10)
+        if (heard[to] == 0) ++to;
+        else from = ++to;
+    while (to < size && heard[to] == 0) ++to;
+    while (from > 0 && heard[from - 1] == 0) --from;
+    if (from < kProbeLength || to + kProbeLength > size) return {};
+    // The song's place as it goes on: the first probe after the silence to find it (a move just
+    // before the pause may have left the probes before it at another place).
+    long lag = 0;
+    for (auto p = probes.rbegin(); p != probes.rend() && p->at >= to; ++p)
+        if (p->kind == Probe::song) lag = p->lag;
+    // A bar the song repeats matches as well a beat on or back: of equal matches, the one where
+    // the song goes on, and then where it stopped.
+    const long near = to + lag;
+    const long goesOnAt = bestMatch(song, heard.data() + to, kProbeLength, near - kRate, near + kRate, near).first;
+    const long stoppedAt = bestMatch(song, heard.data() + from - kProbeLength, kProbeLength, near - kRate, near + kRate,
+                                     goesOnAt - kProbeLength).first;
+    const double resumed = goesOnAt >= 0 && stoppedAt >= 0 ? (goesOnAt - stoppedAt - kProbeLength) * 1000.0 / kRate : NAN;
+    return {from, to, resumed};
+}
+
 double median(std::vector<double> values) {
     if (values.empty()) return 0;
     const size_t half = values.size() / 2;

@@ -94,6 +94,18 @@ std::vector<Break> findBreaks(const std::vector<Probe>& probes, const std::vecto
                               const std::vector<std::pair<long, long>>& quiet, long songLength, const ClockTie& tie,
                               double runStart);
 
+// A pause as heard: its silence in the recording, [from, to), and how far the song went on after
+// it from where it stopped (ms; NaN where either side could not be placed; 0 when it goes on
+// exactly). The silence is looked for from `pausedFrom` (the frame of heard the pause was made
+// at) to `pausedTo`; a player that stops within a frame may have gone silent a little before the
+// moment its pause was logged. {-1, -1} when there is no recording on either side of it.
+struct PauseHeard {
+    long from = -1, to = -1;
+    double resumedMs = 0;
+};
+PauseHeard findPause(const std::vector<float>& heard, const std::vector<float>& song, const std::vector<Probe>& probes,
+                     long pausedFrom, long pausedTo);
+
 // A frame handed to the display, at a wall time, with its grid of pixels.
 struct Frame {
     double wall;

@@ -94,33 +94,14 @@ json check(const json& run) {
     for (const Break& b : breaks) out["breaks"].push_back(b.text), out["breakWalls"].push_back(b.wall);
 
     // Each pause followed by a resume: when its silence began, how long it was heard, and how far
-    // the song went on from where it stopped (ms). Silence is exact zeros; the song passes through
-    // a zero now and then, and a graph cycle a server missed is silence too, so the pause's
-    // silence begins where a tenth of a second of them does.
+    // the song went on from where it stopped (ms).
     out["pauses"] = json::array();
     for (size_t i = 0; i + 1 < moves.size(); ++i) {
         if (moves[i].what != "pause" || moves[i + 1].what != "resume") continue;
-        const long pausedFrom = tie.frameAt(moveWalls[i]), pausedTo = tie.frameAt(moveWalls[i + 1]) + long(settle * kRate);
-        long gapFrom = pausedFrom, gapTo = pausedFrom;
-        while (gapFrom < pausedTo && gapTo < long(heard.size()) && gapTo - gapFrom < kRate / 10)
-            if (heard[gapTo] == 0) ++gapTo;
-            else gapFrom = ++gapTo;
-        while (gapTo < long(heard.size()) && heard[gapTo] == 0) ++gapTo;
-        if (gapFrom < kProbeLength || gapTo + kProbeLength > long(heard.size())) continue;
-        // The song's place as it goes on: the first probe after the silence to find it (a move just
-        // before the pause may have left the probes before it at another place).
-        long lag = 0;
-        for (auto p = probes.rbegin(); p != probes.rend() && p->at >= gapTo; ++p)
-            if (p->kind == Probe::song) lag = p->lag;
-        // A bar the song repeats matches as well a beat on or back: of equal matches, the one
-        // where the song goes on, and then where it stopped.
-        const long near = gapTo + lag;
-        const long goesOnAt = bestMatch(song, heard.data() + gapTo, kProbeLength, near - kRate, near + kRate, near).first;
-        const long stoppedAt = bestMatch(song, heard.data() + gapFrom - kProbeLength, kProbeLength, near - kRate, near + kRate,
-                                         goesOnAt - kProbeLength).first;
-        const bool found = goesOnAt >= 0 && stoppedAt >= 0;
-        out["pauses"].push_back({{"silenceAfter", (tie.wallAt(gapFrom) - moveWalls[i]) * 1000}, {"silent", double(gapTo - gapFrom) / kRate},
-                                 {"resumed", found ? json((goesOnAt - stoppedAt - kProbeLength) * 1000.0 / kRate) : json()}});
+        const PauseHeard p = findPause(heard, song, probes, tie.frameAt(moveWalls[i]), tie.frameAt(moveWalls[i + 1]) + long(settle * kRate));
+        if (p.from < 0) continue;
+        out["pauses"].push_back({{"silenceAfter", (tie.wallAt(p.from) - moveWalls[i]) * 1000}, {"silent", double(p.to - p.from) / kRate},
+                                 {"resumed", std::isnan(p.resumedMs) ? json() : json(p.resumedMs)}});
     }
 
     // No burst: from each start from the song's beginning, nothing louder than its first seconds.
