@@ -2,7 +2,6 @@
 // recordings made up here from a song of noise: a pause's silence and where the song goes on.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
 
 #include "recording.h"
