@@ -8,6 +8,14 @@
 // from playing), the heard time stands with it, a little after the readings stop moving. A
 // reading the page took after its own thread stood says nothing of that: WebKitGTK answers the
 // first read after such a stall with the position it gave before it.
+//
+// Firefox's reading now and then leaves its sound after a start or a seek: it moves on at 94 to
+// 98 % of the wall clock's pace for seconds, falling 50 to 180 ms behind a sound that kept its
+// own, while its steps stay regular. A sound output keeps the page clock's pace within far less
+// than that; what it can do is stand (run dry), and a standing pipeline's readings stand or crawl.
+// So a second after the first move after a start, a seek or a stand, the offset is held: it may
+// rise to what the readings say, but falls only by a tenth of a per cent of the time gone by, for
+// a sound output slower than the page's clock; a stand, or readings that crawl, start it afresh.
 
 const kFreshest = 250;    // ms of moves the freshest is taken from
 const kDropMoves = 3;     // the latest moves, all surely below the freshest: the media stood since
@@ -16,6 +24,13 @@ const kStandsAfter = 2.5; // of those spacings without a move, the media stands
 const kLeast = 0.05;      // s the heard time runs on past the latest reading at least
 const kLeap = 0.5;        // s a move may run ahead of the page's clock before it is a seek
 const kAwaySteps = 2.5;   // of the page's usual spacings between frames, a gap is the page's own stall
+// A seek's first reading may lie 50 to 100 ms ahead, and a clock about to slip starts 10 to 60 ms
+// ahead of its sound, passing it within about a second: the offset is held from then.
+const kSettle = 1000;     // ms after the first move
+const kSlowest = 0.001;   // the share of the time gone by the held offset may fall by
+const kStood = 0.010;     // s a move surely fell short of the page's clock by: the media stood
+const kCrawl = 0.75;      // of the page clock's pace, under which the readings crawl
+const kCrawlSpan = 200;   // ms of moves that pace is taken over
 
 // The middle value (the upper of the two middle ones of an even count).
 export const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
@@ -30,6 +45,18 @@ export function makeMediaClock() {
   let observedAt = null;
   let away = 0;           // ms the page itself stood, in gaps between its looks, since the latest move
   const looks = [];       // the latest spacings between the page's looks (ms)
+  let holdFrom = null;    // page ms from which the offset is held
+  let held = null;        // the held offset (s), once it is
+  let heldAt = 0;         // page ms it was last brought up to date
+  const path = [];        // [page ms, reading] at the latest moves, latest first, back to one
+                          // before kCrawlSpan
+
+  // The first move after a start, a seek or a stand: the offset is held from a second after it.
+  function startHolding(now) {
+    holdFrom = now + kSettle;
+    held = null;
+    path.length = 0;
+  }
 
   // How far past the latest reading the heard time may run: a few of the engine's usual spacings
   // between moves (a frame in Chromium, 40 ms in Firefox), beyond which the media stands.
@@ -58,6 +85,16 @@ export function makeMediaClock() {
       if (reading !== last) {
         // Backwards, or further on than the page's clock went: a seek, whatever the page asked.
         if (reading < last || (moves.length && reading - last > (now - movedAt) / 1000 + kLeap)) moves.length = 0;
+        if (!moves.length) startHolding(now);
+        // The media stood (surely, since the page saw the reading unmoved that long after its
+        // move before) or crawled: it is followed afresh, as after a start.
+        if (held !== null) {
+          const [at, was] = path.find(([seenAt]) => seenAt <= now - kCrawlSpan) ?? [now, reading];
+          const crawled = now - at >= kCrawlSpan && reading - was < (kCrawl * (now - at)) / 1000;
+          if (crawled || (before - movedAt) / 1000 - (reading - last) > kStood) startHolding(now);
+        }
+        path.unshift([now, reading]);
+        while (path.length > 2 && path.at(-2)[0] <= now - kCrawlSpan) path.pop();
         last = reading;
         movedAt = now;
         moves.push([now, reading - now / 1000, reading - (before ?? now - 1000 / 60) / 1000]);
@@ -66,36 +103,52 @@ export function makeMediaClock() {
         away += gap;
       }
       while (moves.length > 1 && moves[0][0] < now - kPaceSpan) moves.shift();
+      if (holdFrom === null || now < holdFrom) return;
+      const followed = follow(now) - now / 1000;
+      held = held === null ? followed : Math.max(followed, held - (kSlowest * (now - heldAt)) / 1000);
+      heldAt = now;
     },
-    // The media time heard at page time `when`, or null before it moved.
+    // The media time heard at page time `when`, or null before it moved: what the readings say,
+    // never below the held offset but for the time they stand now.
     heard(when) {
-      if (!moves.length) return null;
-      // The freshest of the moves lately; unless the latest few lie surely below it, the media
-      // having stood since (its pipeline ran dry, a busy machine kept it from playing), when the
-      // older ones are forgotten.
-      let offset = -Infinity, latest = -Infinity, latestUpper = -Infinity;
-      for (let i = moves.length - 1; i >= 0 && (offset === -Infinity || moves[i][0] >= movedAt - kFreshest); --i) {
-        if (i >= moves.length - kDropMoves) {
-          latest = Math.max(latest, moves[i][1]);
-          latestUpper = Math.max(latestUpper, moves[i][2]);
-        }
-        offset = Math.max(offset, moves[i][1]);
-      }
-      if (moves.length > kDropMoves && latestUpper < offset - 0.002) {
-        moves.splice(0, moves.length - kDropMoves);
-        offset = latest;
-      }
-      // Never past what the latest reading allows, and never far past the reading itself, but
-      // for the time the page did not look.
-      return Math.min(when / 1000 + offset, when / 1000 + moves[moves.length - 1][2], last + reach() + away / 1000);
+      const followed = follow(when);
+      if (followed === null || held === null) return followed;
+      const standing = Math.max(0, when - movedAt - away - 1000 * reach()) / 1000;
+      return Math.max(followed, when / 1000 + held - standing);
     },
     reset() {
       moves.length = 0;
       last = null;
       movedAt = -Infinity;
       away = 0;
+      holdFrom = null;
+      held = null;
+      path.length = 0;
     },
   };
+
+  // What the readings say is heard at page time `when`, or null before they moved.
+  function follow(when) {
+    if (!moves.length) return null;
+    // The freshest of the moves lately; unless the latest few lie surely below it, the media
+    // having stood since (its pipeline ran dry, a busy machine kept it from playing), when the
+    // older ones are forgotten.
+    let offset = -Infinity, latest = -Infinity, latestUpper = -Infinity;
+    for (let i = moves.length - 1; i >= 0 && (offset === -Infinity || moves[i][0] >= movedAt - kFreshest); --i) {
+      if (i >= moves.length - kDropMoves) {
+        latest = Math.max(latest, moves[i][1]);
+        latestUpper = Math.max(latestUpper, moves[i][2]);
+      }
+      offset = Math.max(offset, moves[i][1]);
+    }
+    if (moves.length > kDropMoves && latestUpper < offset - 0.002) {
+      moves.splice(0, moves.length - kDropMoves);
+      offset = latest;
+    }
+    // Never past what the latest reading allows, and never far past the reading itself, but
+    // for the time the page did not look.
+    return Math.min(when / 1000 + offset, when / 1000 + moves[moves.length - 1][2], last + reach() + away / 1000);
+  }
 }
 
 // An element that says it plays and stands for good: WebKitGTK's, now and then, after a seek (at

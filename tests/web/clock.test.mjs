@@ -10,35 +10,40 @@ import { test } from 'node:test';
 import { makeMediaClock, makeStandWatch } from '../../src/web/clock.js';
 
 // A media element playing from `from` seconds, heard `bias` s behind what it reports, publishing
-// its position every `publish` ms (0: afresh at every read). `stand(ms)` stops its pipeline
-// for that long (the sound with it) from now; `seekTo(s)` moves it.
+// its position every `publish` ms (0: afresh at every read). `stand(now, ms)` stops its pipeline
+// for that long (the sound with it) from now, `crawl(now, ms, pace)` slows both; `slip(now, pace,
+// catchUp)` slows its reports alone from now on, as Firefox's now and then, with a step of
+// `catchUp` s forward every second, from `lead` s ahead of its sound; `seekTo(now, s)` moves it.
 function element({ from = 10, publish = 0, bias = 0 } = {}) {
-  let position = from, playedAt = 0, stoodFor = 0, standUntil = -Infinity, standFrom = 0, published = from;
+  let position = from, playedAt = 0, slowed = [], slipped = null, published = from;
   let publishedAt = -Infinity;
   const truthAt = (now) => {
-    const stood = stoodFor + Math.max(0, Math.min(now, standUntil) - standFrom);
-    return position + Math.max(0, now - playedAt - Math.max(0, stood)) / 1000;
+    const lost = slowed.reduce((sum, [start, end, pace]) => sum + Math.max(0, Math.min(now, end) - Math.max(start, playedAt)) * (1 - pace), 0);
+    return position + Math.max(0, now - playedAt - lost) / 1000;
+  };
+  const reported = (now) => {
+    if (!slipped || now < slipped.from) return truthAt(now) + bias;
+    const gone = now - slipped.from;
+    return truthAt(now) + bias + slipped.lead - Math.max(0, ((1 - slipped.pace) * gone) / 1000 - slipped.catchUp * Math.floor(gone / 1000));
   };
   return {
     read(now) {
-      if (!publish) return truthAt(now) + bias;
+      if (!publish) return reported(now);
       while (publishedAt + publish <= now) {
         publishedAt = publishedAt === -Infinity ? now : publishedAt + publish;
-        published = truthAt(publishedAt) + bias;
+        published = reported(publishedAt);
       }
       return published;
     },
     truth: truthAt,
-    stand(now, ms) {
-      stoodFor += Math.max(0, Math.min(now, standUntil) - standFrom);
-      standFrom = now;
-      standUntil = now + ms;
-    },
+    stand(now, ms) { slowed.push([now, now + ms, 0]); },
+    crawl(now, ms, pace) { slowed.push([now, now + ms, pace]); },
+    slip(now, pace, { catchUp = 0, lead = 0 } = {}) { slipped = { from: now, pace, catchUp, lead }; },
     seekTo(now, seconds) {
       position = seconds;
       playedAt = now;
-      stoodFor = 0;
-      standUntil = -Infinity;
+      slowed = [];
+      slipped = null;
       published = seconds;
     },
   };
@@ -102,6 +107,42 @@ test('a pipeline that stands is followed: the heard time stands with it, and goe
         assert.ok(worst(errors, restart + 170) < 4, `after: worst ${worst(errors, restart + 170).toFixed(1)} ms`);
       });
     }
+  }
+});
+
+test('readings that fall behind a sound playing on at its pace are not followed; a sound that crawls is', async (t) => {
+  // Firefox's reports after a start now and then: 94 to 98 % of the wall clock's pace for
+  // seconds, at times stepping forward some of the way back.
+  const slips = {
+    'at 96 %': { pace: 0.96 },
+    'at 94 %, stepping 40 ms forward each second': { pace: 0.94, catchUp: 0.04 },
+  };
+  for (const [name, { pace, catchUp }] of Object.entries(slips)) {
+    await t.test(`reports falling behind ${name}, a second and a half after the start`, () => {
+      const media = element({ publish: 40 });
+      const errors = run(media, makeMediaClock(), { seconds: 7, during: (now, i) => { if (i === 90) media.slip(now, pace, { catchUp }); } });
+      assert.ok(worst(errors, 1500) < 10, `worst ${worst(errors, 1500).toFixed(1)} ms`);
+    });
+  }
+  // As after a seek: 40 ms ahead of its sound at first, passing it a second later.
+  await t.test('reports falling behind from a seek on, from ahead of the sound', () => {
+    const media = element({ publish: 40 });
+    const clock = makeMediaClock();
+    run(media, clock, { seconds: 2 });
+    media.seekTo(3000, 40);
+    media.slip(3000, 0.96, { lead: 0.04 });
+    const errors = run(media, clock, { start: 3000, seconds: 6 });
+    assert.ok(worst(errors, 4000) < 12, `worst ${worst(errors, 4000).toFixed(1)} ms`);
+  });
+  // A pipeline kept short of data plays on at half its pace, its sound with it: followed.
+  for (const publish of [0, 40]) {
+    await t.test(`a sound crawling at half its pace for 400 ms, ${publish ? 'published every 40 ms' : 'afresh at every read'}`, () => {
+      const media = element({ publish });
+      const errors = run(media, makeMediaClock(), { seconds: 4, during: (now, i) => { if (i === 120) media.crawl(now, 400, 0.5); } });
+      const crawlAt = 1000 + 120 * (1000 / 60), end = crawlAt + 400;
+      assert.ok(worst(errors, crawlAt, end) < 60, `while crawling: worst ${worst(errors, crawlAt, end).toFixed(1)} ms`);
+      assert.ok(worst(errors, end + 700) < 4, `after: worst ${worst(errors, end + 700).toFixed(1)} ms`);
+    });
   }
 });
 
