@@ -30,10 +30,19 @@ export async function launch(engine, { env, folder }) {
           bar.dispatchEvent(new Event('input', { bubbles: true }));
         }, value),
         // Until `condition(arg)` in the page is true, polled; an error names `what` after `ms`.
+        // WebKitWebDriver once answered such a poll, a second after the page was opened, with
+        // "Could not parse script result" (a poll only reads, so it is asked again).
         async waitFor(condition, arg, ms = 15000, what = String(condition)) {
+          let unread = null;
           for (const end = Date.now() + ms; ; await wait(50)) {
-            if (await page.evaluate(condition, arg)) return;
-            if (Date.now() > end) throw new Error(`waited ${ms} ms for ${what}`);
+            try {
+              if (await page.evaluate(condition, arg)) return;
+              unread = null;
+            } catch (error) {
+              if (!/Could not parse script result/.test(error.message)) throw error;
+              unread = error.message;
+            }
+            if (Date.now() > end) throw new Error(`waited ${ms} ms for ${what}${unread ? ` (the driver answered: ${unread})` : ''}`);
           }
         },
       };
