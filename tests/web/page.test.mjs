@@ -200,15 +200,22 @@ function strayFrom(heard, frames, moves) {
 // moved (a seek, a pause).
 const kLagSpan = 0.25;  // s
 function engineLag(frames, moves, wall, song) {
-  let freshest = -Infinity;
+  const freshest = freshestReading(frames, wall - kLagSpan, wall);
+  if (freshest === -Infinity || moves.some((m) => m.wall > wall - kLagSpan - 0.1 && m.wall <= wall)) return null;
+  return (freshest - (song - wall)) * 1000;
+}
+
+// The most the element's reading lay ahead of the page's clock (s) at the frames from `start` to
+// `end` (wall, s) where it had just moved by a plausible step; -Infinity where it did not move.
+function freshestReading(frames, start, end) {
+  let most = -Infinity;
   for (let i = 1; i < frames.length; ++i) {
     const [frame, before] = [frames[i], frames[i - 1]];
     const at = frame.at / 1000, step = frame.media - before.media;
-    if (at >= wall - kLagSpan && at <= wall && frame.media != null && before.media != null && step > 0 && step < 0.2)
-      freshest = Math.max(freshest, frame.media - at);
+    if (at >= start && at <= end && frame.media != null && before.media != null && step > 0 && step < 0.2)
+      most = Math.max(most, frame.media - at);
   }
-  if (freshest === -Infinity || moves.some((m) => m.wall > wall - kLagSpan - 0.1 && m.wall <= wall)) return null;
-  return (freshest - (song - wall)) * 1000;
+  return most;
 }
 
 // The pace of the engine's own media clock against the wall clock in the seconds before wall time
@@ -223,16 +230,7 @@ const kSlipped = 0.015;   // off the wall clock's pace
 function enginePace(frames, moves, wall) {
   const from = Math.max(wall - kPaceSpan, ...moves.filter((m) => m.wall <= wall).map((m) => m.wall + 0.3));
   if (wall - from < 1 + kLagSpan) return null;
-  const freshest = (start, end) => {
-    let most = -Infinity;
-    for (let i = 1; i < frames.length; ++i) {
-      const [frame, before] = [frames[i], frames[i - 1]];
-      const at = frame.at / 1000, step = frame.media - before.media;
-      if (at >= start && at <= end && frame.media != null && before.media != null && step > 0 && step < 0.2) most = Math.max(most, frame.media - at);
-    }
-    return most;
-  };
-  const [first, last] = [freshest(from, from + kLagSpan), freshest(wall - kLagSpan, wall)];
+  const [first, last] = [freshestReading(frames, from, from + kLagSpan), freshestReading(frames, wall - kLagSpan, wall)];
   return first === -Infinity || last === -Infinity ? null : 1 + (last - first) / (wall - from - kLagSpan);
 }
 const slipping = (pace) => pace !== null && Math.abs(pace - 1) > kSlipped;
