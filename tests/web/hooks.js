@@ -10,7 +10,7 @@
   window.addEventListener('unhandledrejection', (event) => log.errors.push(String(event.reason)));
   // When the page got each key, click and seek-bar move: the test's actions land a driver's
   // round trip after it sends them.
-  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [], seeks: [] });
+  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [], seeks: [], media: [] });
   for (const type of ['keydown', 'click', 'input']) window.addEventListener(type, (event) => log.events.push([event.type, wall()]), true);
 
   // A browser without WebAssembly, on request (?without=WebAssembly).
@@ -38,7 +38,13 @@
   const play = HTMLMediaElement.prototype.play;
   HTMLMediaElement.prototype.play = function (...rest) {
     // Every seek the element starts, the page's own among them (one where it stood for good).
-    if (media !== this) this.addEventListener('seeking', () => log.seeks.push([wall(), this.currentTime]));
+    if (media !== this) {
+      this.addEventListener('seeking', () => log.seeks.push([wall(), this.currentTime]));
+      // The element's own word on its state, for the reader of a kept run: when it played,
+      // paused, waited for data and went on, with its clock and readiness then.
+      for (const type of ['play', 'pause', 'waiting', 'playing', 'stalled', 'canplay'])
+        this.addEventListener(type, () => log.media.push([wall(), type, this.currentTime, this.readyState]));
+    }
     media = this;
     return play.apply(this, rest);
   };
