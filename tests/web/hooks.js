@@ -10,7 +10,7 @@
   window.addEventListener('unhandledrejection', (event) => log.errors.push(String(event.reason)));
   // When the page got each key, click and seek-bar move: the test's actions land a driver's
   // round trip after it sends them.
-  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [], seeks: [], media: [] });
+  const log = (window.showLog = { frames: [], events: [], longTasks: [], errors: [], seeks: [], media: [], undrawn: [] });
   for (const type of ['keydown', 'click', 'input']) window.addEventListener(type, (event) => log.events.push([event.type, wall()]), true);
 
   // A browser without WebAssembly, on request (?without=WebAssembly).
@@ -28,7 +28,21 @@
       grid += ((image.data[p] << 16) | (image.data[p + 1] << 8) | image.data[p + 2]).toString(16).padStart(6, '0');
     }
     // The show time the page says it drew (its canvas's data-time), and the element's clock.
-    log.frames.push({ at, grid, time: Number(this.canvas.dataset.time), media: media ? media.currentTime : null });
+    log.frames.push({ at, grid, time: Number(this.canvas.dataset.time), media: media ? media.currentTime : null,
+                     ready: media ? media.readyState : null });
+  };
+  // Every animation frame the page drew nothing at, once its element plays: when, and what the
+  // page's clock was given then (the element's clock, paused, seeking, readiness), read in the
+  // same task as the page reads them. A page that let go of its hold did so at a frame like these
+  // as often as at a drawn one.
+  const frameRequest = window.requestAnimationFrame;
+  window.requestAnimationFrame = function (callback) {
+    return frameRequest.call(window, (stamp) => {
+      const drawn = log.frames.length;
+      const seen = media && [wall(), media.currentTime, media.paused, media.seeking, media.readyState];
+      callback(stamp);
+      if (seen && log.frames.length === drawn) log.undrawn.push(seen);
+    });
   };
   // The page's media element, once it plays: its clock is logged with every frame, and its state
   // is there for a test's message.

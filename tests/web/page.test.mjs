@@ -530,6 +530,7 @@ for (const engine of engines) describe(engine, () => {
     for (const event of log.events) event[1] -= apart;
     for (const seek of log.seeks) seek[0] -= apart;
     for (const event of log.media) event[0] -= apart;
+    for (const seen of log.undrawn) seen[0] -= apart;
 
     // Each action from when the page got it (the driver takes a round trip to deliver it).
     const lags = [];
