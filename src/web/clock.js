@@ -6,8 +6,9 @@
 // the freshest of the last few, which was seen soonest after it was true, gives the offset
 // between the two clocks. Where the media stands (its pipeline ran dry, a busy machine kept it
 // from playing), the heard time stands with it, a little after the readings stop moving. A
-// reading the page took after its own thread stood says nothing of that: WebKitGTK answers the
-// first read after such a stall with the position it gave before it.
+// reading the page took after its own thread stood says nothing of that: WebKitGTK and Firefox
+// answer the first read after such a stall with the position they gave before it (and Firefox, by
+// the frames around one such stall, now and then with one a step or a few past that).
 //
 // Firefox's reading now and then leaves its sound after a start or a seek: it moves on at 94 to
 // 98 % of the wall clock's pace for seconds, falling 50 to 180 ms behind a sound that kept its
@@ -31,6 +32,10 @@ const kSlowest = 0.001;   // the share of the time gone by the held offset may f
 const kStood = 0.010;     // s a move surely fell short of the page's clock by: the media stood
 const kCrawl = 0.75;      // of the page clock's pace, under which the readings crawl
 const kCrawlSpan = 200;   // ms of moves that pace is taken over
+const kFreshSteps = 1.5;  // of the page's usual spacings between looks, under which the engine's
+                          // moves come: it reads afresh at every read
+const kFewest = 20;       // of an engine's moves between looks, before they say how far its offset moves
+const kDropSpan = 100;    // ms of moves a drop of the offset is taken over
 
 // The middle value (the upper of the two middle ones of an even count).
 export const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
@@ -48,6 +53,12 @@ export function makeMediaClock() {
   let holdFrom = null;    // page ms from which the offset is held
   let held = null;        // the held offset (s), once it is
   let heldAt = 0;         // page ms it was last brought up to date
+  let afterStall = false; // the page looked after its own thread stood, and nothing moved since
+  let doubt = false;      // the latest move was the first after such a stall
+  const sures = [];       // [page ms, offset] at the latest moves not in doubt, back to one
+                          // before kDropSpan
+  const misses = [];      // ms by which the offsets of an engine fresh at every read moved from
+                          // one look to the next, lately
   const path = [];        // [page ms, reading] at the latest moves, latest first, back to one
                           // before kCrawlSpan
 
@@ -56,14 +67,21 @@ export function makeMediaClock() {
     holdFrom = now + kSettle;
     held = null;
     path.length = 0;
+    sures.length = 0;
+  }
+
+  // The engine's usual spacing between moves (ms): a frame in Chromium, 40 ms in Firefox.
+  function spacing() {
+    const gaps = [];
+    for (let i = 1; i < moves.length; ++i) gaps.push(moves[i][0] - moves[i - 1][0]);
+    return gaps.length ? median(gaps) : null;
   }
 
   // How far past the latest reading the heard time may run: a few of the engine's usual spacings
-  // between moves (a frame in Chromium, 40 ms in Firefox), beyond which the media stands.
+  // between moves, beyond which the media stands.
   function reach() {
-    const gaps = [];
-    for (let i = 1; i < moves.length; ++i) gaps.push(moves[i][0] - moves[i - 1][0]);
-    return Math.max(kLeast, gaps.length ? (kStandsAfter * median(gaps)) / 1000 : 0);
+    const step = spacing();
+    return Math.max(kLeast, step === null ? 0 : (kStandsAfter * step) / 1000);
   }
 
   return {
@@ -76,6 +94,7 @@ export function makeMediaClock() {
       const stoodHere = looks.length && gap > kAwaySteps * median(looks);
       if (gap > 0) looks.push(gap);
       if (looks.length > 31) looks.shift();
+      if (stoodHere) afterStall = true;
       if (!playing) {
         this.reset();
         return;
@@ -87,11 +106,32 @@ export function makeMediaClock() {
         if (reading < last || (moves.length && reading - last > (now - movedAt) / 1000 + kLeap)) moves.length = 0;
         if (!moves.length) startHolding(now);
         // The media stood (surely, since the page saw the reading unmoved that long after its
-        // move before) or crawled: it is followed afresh, as after a start.
-        if (held !== null) {
-          const [at, was] = path.find(([seenAt]) => seenAt <= now - kCrawlSpan) ?? [now, reading];
-          const crawled = now - at >= kCrawlSpan && reading - was < (kCrawl * (now - at)) / 1000;
-          if (crawled || (before - movedAt) / 1000 - (reading - last) > kStood) startHolding(now);
+        // move before, or the offset of an engine fresh at every read dropped by more than it
+        // moves between looks) or crawled: it is followed afresh, as after a start.
+        // Not on the first move after the page's own thread stood: a stale reading (above) and
+        // a media that stood through the stall look the same there, so the next move judges.
+        // Meanwhile the readings are followed: their lower answer leaves the canvas as it is,
+        // where the held offset's would draw ahead of a sound that stood.
+        doubt = afterStall;
+        afterStall = false;
+        if (!doubt) {
+          const offset = reading - now / 1000;
+          const fresh = moves.length > 1 && spacing() < kFreshSteps * median(looks);
+          const drop = sures.length ? Math.max(...sures.map(([, was]) => was)) - offset : 0;
+          const usual = misses.length >= kFewest ? Math.max(...misses) / 1000 : Infinity;
+          if (held !== null) {
+            const [at, was] = path.find(([seenAt]) => seenAt <= now - kCrawlSpan) ?? [now, reading];
+            const crawled = now - at >= kCrawlSpan && reading - was < (kCrawl * (now - at)) / 1000;
+            if (crawled || (before - movedAt) / 1000 - (reading - last) > kStood || (fresh && drop > kStood + usual)) startHolding(now);
+          }
+          // How far the offset moves from one look to the next where the engine reads afresh
+          // and nothing stood: the measure a drop is taken against.
+          if (fresh && held !== null && sures.length && sures.at(-1)[0] === before) {
+            misses.push(Math.abs(offset - sures.at(-1)[1]) * 1000);
+            if (misses.length > 60) misses.shift();
+          }
+          sures.push([now, offset]);
+          while (sures.length > 1 && sures[1][0] <= now - kDropSpan) sures.shift();
         }
         path.unshift([now, reading]);
         while (path.length > 2 && path.at(-2)[0] <= now - kCrawlSpan) path.pop();
@@ -112,7 +152,7 @@ export function makeMediaClock() {
     // never below the held offset but for the time they stand now.
     heard(when) {
       const followed = follow(when);
-      if (followed === null || held === null) return followed;
+      if (followed === null || held === null || doubt) return followed;
       const standing = Math.max(0, when - movedAt - away - 1000 * reach()) / 1000;
       return Math.max(followed, when / 1000 + held - standing);
     },
@@ -123,6 +163,9 @@ export function makeMediaClock() {
       away = 0;
       holdFrom = null;
       held = null;
+      afterStall = false;
+      doubt = false;
+      sures.length = 0;
       path.length = 0;
     },
   };
